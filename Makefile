@@ -1,0 +1,31 @@
+# make run: build (Release) and start the screensaver. make test: build with
+# sanitizers and run every test. Both install missing Debian packages first.
+JOBS ?= 2
+RELEASE := build/release
+TEST := build/test
+BENCH := build/bench
+
+.PHONY: deps build run test bench assets tables clean
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBRISVANE_TESTS=OFF
+	cmake --build $(RELEASE) -j$(JOBS)
+
+run: build
+	scripts/run.sh $(RELEASE)/shell/brisvane
+
+test: deps
+	cmake -S . -B $(TEST) -DCMAKE_BUILD_TYPE=Debug -DBRISVANE_SANITIZE=ON -DBRISVANE_TESTS=ON
+	cmake --build $(TEST) -j$(JOBS)
+	cd $(TEST) && ctest --output-on-failure -j$(JOBS)
+
+bench: deps
+	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DBRISVANE_TESTS=OFF -DBRISVANE_BENCH=ON
+	cmake --build $(BENCH) -j$(JOBS)
+	scripts/bench.sh $(BENCH)
+
+clean:
+	rm -rf build

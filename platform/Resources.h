@@ -1,0 +1,15 @@
+// Resources embedded in the program, looked up by name without regard to case.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace platform {
+
+// The bytes of the named resource, or nothing when there is none.
+std::optional<std::span<const std::uint8_t>> FindResource(std::string_view name);
+
+}  // namespace platform
