@@ -85,9 +85,20 @@ void THttpClient::ParseCurrentURL() {
   if (!hostPart.empty()) FHost = hostPart;
 
   if (FPath.empty()) {
-    FPath = "/";
-    FURL += "/";
+    FPath.assign(1, '/');
+    FURL.push_back('/');
   }
+}
+
+std::string THttpClient::ServerUrl() const {
+  // The port only when it is not the default: a feed on port 80 keeps the exact text.
+  std::string url("http://");
+  url += FHost;
+  if (FPort != 80) {
+    url += ':';
+    url += std::to_string(FPort);
+  }
+  return url;
 }
 
 std::string THttpClient::BuildRequest() const {
@@ -95,7 +106,7 @@ std::string THttpClient::BuildRequest() const {
   if (!FProxy.empty()) {
     target = FURL;
     // A proxy needs an absolute URL; a redirect to "/..." leaves only the path.
-    if (FURL[0] == '/') target = "http://" + FHost + (FPort != 80 ? ":" + std::to_string(FPort) : "") + FURL;
+    if (FURL[0] == '/') target = ServerUrl() + FURL;
   }
   std::string request = "GET " + target + " HTTP/1.0\r\n";
   if (!FProxy.empty()) request += "Proxy-Connection: Keep-Alive\r\n";
@@ -147,7 +158,7 @@ void THttpClient::Get(const std::string& URL) {
     if (!follow) return;
     FURL = FLocation;
     if (FURL.find('/') == std::string::npos)
-      FURL = "http://" + FHost + (FPort != 80 ? ":" + std::to_string(FPort) : "") + "/" + FURL;
+      FURL = ServerUrl() + '/' + FURL;
   }
 }
 

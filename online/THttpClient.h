@@ -57,6 +57,8 @@ class THttpClient : public TSocketBase {
 
  private:
   void ParseCurrentURL();
+  // "http://" and the current host, with its port unless that is 80.
+  std::string ServerUrl() const;
 
   std::string FProxy;
   int FProxyPort = 0;
