@@ -224,6 +224,7 @@ function argentineDepartments(places, taken) {
       lon: list.reduce((s, p) => s + p.lon, 0) / list.length,
       iso: 'AR',
       admin1: d.code.split('.')[1],
+      department: true,
       pop: 0,
       order: 2e9 + i,
     });
@@ -598,6 +599,7 @@ function main() {
     const counts = new Array(221).fill(0);
     for (const r of records) ++counts[r.country];
     countries.forEach((c, i) => console.log(`${c.name}\t${counts[i]}\tof ${available[i]}`));
+    console.log(`Argentine departments: ${records.filter((r) => r.department).length}`);
   }
   console.log(`wrote ${countries.length} countries, ${records.length} places and ${written.size} positions to ${path.relative(process.cwd(), outDir) || '.'}`);
 }
