@@ -7,6 +7,7 @@
 // bytes. Any broken property stops the run with an error and writes nothing.
 //
 // Usage: node generate.js [output folder]   (default: ../../config/data)
+// With LOCATIONS_REPORT=1 it also lists each country's size and what it had.
 
 const fs = require('fs');
 const path = require('path');
@@ -580,7 +581,8 @@ function main() {
   const { countryTable, cityTable } = encode(countries, records);
   verify(countryTable, cityTable);
 
-  // The side table: one line per code, at the place the code stands for.
+  // The side table: one line per code, at the place the code stands for (for
+  // a US code, the position the postal data gives that code).
   const lines = ['code,latitude,longitude'];
   const written = new Set();
   for (const r of records) {
