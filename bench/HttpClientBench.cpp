@@ -139,5 +139,3 @@ void BM_Curl_10MB(benchmark::State& state) {
 BENCHMARK(BM_Curl_10MB)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-BENCHMARK_MAIN();
