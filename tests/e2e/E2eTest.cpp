@@ -289,7 +289,7 @@ TEST(PasswordMode, ReportsAMissingModuleOrExportAndCallsTheExport) {
 TEST(ConfigurationMode, ShowsTheDialogAndEndsWhenItCloses) {
   Process dialog = Process::Start({BRISVANE_EXE, "/c:1234"}, SaverEnvironment());
   std::string id;
-  const auto end = Clock::now() + 15s;
+  const auto end = Clock::now() + 60s;
   while (Clock::now() < end && id.empty()) {
     std::this_thread::sleep_for(100ms);
     const std::string cmd = "DISPLAY=" + gDisplay + " xdotool search --name '^Screensaver Configuration$' 2>/dev/null";
@@ -309,7 +309,7 @@ TEST(ConfigurationMode, ShowsTheDialogAndEndsWhenItCloses) {
   EXPECT_EQ(a.height, 576);
   XCloseDisplay(d);
   Xdotool("windowfocus " + id + " sleep 0.3 key Escape");
-  ASSERT_TRUE(dialog.WaitExit(5s)) << "closing the dialog did not end the program";
+  ASSERT_TRUE(dialog.WaitExit(20s)) << "closing the dialog did not end the program";
   EXPECT_EQ(dialog.ExitCode(), 0);
 }
 
