@@ -73,7 +73,7 @@ class TWss : public framework::TPanel {
   framework::TForm* GetDDForm() const { return FDDForm; }
   void SetParentForm(framework::TForm* form) { FDDForm = form; }
   bool GetBigTick() const { return FBigTick.load(); }
-  int GetTickPeriod() const { return FTickPeriod; }
+  int GetTickPeriod() const { return FTickPeriod.load(); }
   bool GetActive() const { return FActive.load(); }
   platform::HRESULT GetLastResult() const { return FLastResult; }
   std::uint32_t GetTimerId() const { return FTimerId; }
@@ -156,7 +156,7 @@ class TWss : public framework::TPanel {
   int FHeightScreen = 600;
   int FColorDepth = 24;
   int FTimerDelay = 40;
-  int FTickPeriod = 500;
+  std::atomic<int> FTickPeriod{500};
   std::atomic<int> FTickCount{0};
   std::atomic<bool> FBigTick{false};
   std::atomic<bool> FTimerEnabled{false};
