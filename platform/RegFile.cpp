@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +20,7 @@ constexpr std::string_view kRoot = "HKEY_CURRENT_USER";
 // Bigger than any settings file could honestly grow; such a file is refused
 // rather than read into memory and rewritten.
 constexpr off_t kMaxFileSize = 16 * 1024 * 1024;
+std::atomic<bool> gSyncWrites{true};
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -56,19 +59,24 @@ int HexDigit(char c) {
 bool ReadQuoted(std::string_view s, std::size_t& pos, std::string& out) {
   if (pos >= s.size() || s[pos] != '"') return false;
   out.clear();
-  for (std::size_t i = pos + 1; i < s.size(); ++i) {
-    char c = s[i];
-    if (c == '"') {
-      pos = i + 1;
+  std::size_t i = pos + 1;
+  for (;;) {
+    const std::size_t stop = s.find_first_of("\\\"", i);
+    if (stop == std::string_view::npos) return false;
+    out.append(s.substr(i, stop - i));
+    if (s[stop] == '"') {
+      pos = stop + 1;
       return true;
     }
-    if (c == '\\' && i + 1 < s.size() && (s[i + 1] == '\\' || s[i + 1] == '"')) {
-      out += s[++i];
-      continue;
+    // Only \\ and \" are escapes; any other backslash stands for itself.
+    if (stop + 1 < s.size() && (s[stop + 1] == '\\' || s[stop + 1] == '"')) {
+      out += s[stop + 1];
+      i = stop + 2;
+    } else {
+      out += '\\';
+      i = stop + 1;
     }
-    out += c;
   }
-  return false;
 }
 
 std::string Escape(std::string_view text) {
@@ -144,6 +152,13 @@ bool IsHexValueStart(std::string_view s) {
   return eq != std::string_view::npos && !s.empty() && (s.front() == '"' || s.front() == '@');
 }
 
+// The parser joins the next physical line to this one: a binary value whose
+// last line still ends in a backslash (a file cut off mid-value).
+bool JoinsNextLine(std::string_view raw) {
+  std::string_view s = Trim(raw);
+  return IsHexValueStart(s) && !s.empty() && s.back() == '\\';
+}
+
 }  // namespace
 
 RegDocument::Line RegDocument::ParseLine(std::string raw) {
@@ -191,18 +206,22 @@ RegDocument::Line RegDocument::ParseLine(std::string raw) {
 
 RegDocument RegDocument::Parse(std::string_view text) {
   RegDocument doc;
-  std::vector<std::string> physical;
+  doc.lines_.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   std::size_t start = 0;
-  while (start < text.size()) {
+  auto nextLine = [&]() {
     std::size_t end = text.find('\n', start);
     if (end == std::string_view::npos) end = text.size();
-    physical.emplace_back(text.substr(start, end - start));
+    std::string_view line = text.substr(start, end - start);
     start = end + 1;
-  }
-  for (std::size_t i = 0; i < physical.size(); ++i) {
-    std::string raw = physical[i];
+    return line;
+  };
+  while (start < text.size()) {
+    std::string raw(nextLine());
     if (IsHexValueStart(Trim(raw))) {
-      while (!Trim(raw).empty() && Trim(raw).back() == '\\' && i + 1 < physical.size()) raw += "\n" + physical[++i];
+      while (!Trim(raw).empty() && Trim(raw).back() == '\\' && start < text.size()) {
+        raw += '\n';
+        raw += nextLine();
+      }
     }
     doc.lines_.push_back(ParseLine(std::move(raw)));
   }
@@ -243,18 +262,37 @@ bool RegDocument::KeyExists(std::string_view path) const {
   return false;
 }
 
+bool RegDocument::KeyExistsIn(std::string_view text, std::string_view path) {
+  if (path.empty()) return true;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = Trim(text.substr(start, end - start));
+    start = end + 1;
+    if (line.empty() || line.front() != '[') continue;
+    Line parsed = ParseLine(std::string(line));
+    if (parsed.kind == Kind::Key && IsAtOrBelow(parsed.key, path)) return true;
+  }
+  return false;
+}
+
 int RegDocument::LastSection(std::string_view path) const {
   for (std::size_t i = lines_.size(); i-- > 0;)
     if (lines_[i].kind == Kind::Key && EqualNoCase(lines_[i].key, path)) return static_cast<int>(i);
   return -1;
 }
 
+void RegDocument::EnsureHeader() {
+  if (!lines_.empty() && lines_.front().kind == Kind::Header) return;
+  lines_.insert(lines_.begin(), ParseLine(""));
+  lines_.insert(lines_.begin(), ParseLine("REGEDIT4"));
+  Reindex();
+}
+
 void RegDocument::CreateKey(std::string_view path) {
   if (LastSection(path) >= 0) return;
-  if (lines_.empty() || lines_.front().kind != Kind::Header) {
-    lines_.insert(lines_.begin(), ParseLine(""));
-    lines_.insert(lines_.begin(), ParseLine("REGEDIT4"));
-  }
+  EnsureHeader();
   if (lines_.back().kind != Kind::Blank) lines_.push_back(ParseLine(""));
   std::string header = "[" + std::string(kRoot);
   if (!path.empty()) header += "\\" + std::string(path);
@@ -285,6 +323,7 @@ std::optional<RegValue> RegDocument::Find(std::string_view path, std::string_vie
 }
 
 void RegDocument::SetValue(std::string_view path, std::string_view name, const std::string& rendered) {
+  EnsureHeader();
   for (std::size_t i = lines_.size(); i-- > 0;) {
     const Line& line = lines_[i];
     if (line.kind == Kind::Value && line.section >= 0 && EqualNoCase(lines_[line.section].key, path) &&
@@ -299,7 +338,10 @@ void RegDocument::SetValue(std::string_view path, std::string_view name, const s
   std::size_t last = static_cast<std::size_t>(section);
   for (std::size_t j = last + 1; j < lines_.size() && lines_[j].section == section; ++j)
     if (lines_[j].kind != Kind::Blank) last = j;
-  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(last + 1), ParseLine(rendered));
+  auto at = lines_.begin() + static_cast<std::ptrdiff_t>(last + 1);
+  // A blank line absorbs the dangling continuation, so the new value stays a line of its own.
+  if (JoinsNextLine(lines_[last].raw)) at = lines_.insert(at, ParseLine("")) + 1;
+  lines_.insert(at, ParseLine(rendered));
   Reindex();
 }
 
@@ -412,6 +454,8 @@ class FileLock {
 
 }  // namespace
 
+void SetRegFileSyncForTesting(bool sync) { gSyncWrites.store(sync); }
+
 bool UpdateRegFile(const std::string& path, const std::function<bool(RegDocument&)>& edit) {
   const std::size_t slash = path.rfind('/');
   if (path.empty() || !MakeFolders(slash == std::string::npos ? std::string() : path.substr(0, slash))) return false;
@@ -429,7 +473,7 @@ bool UpdateRegFile(const std::string& path, const std::function<bool(RegDocument
   std::string temp = path + ".XXXXXX";
   int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
-  bool ok = WriteAll(fd, doc.Serialize()) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+  bool ok = WriteAll(fd, doc.Serialize()) && ::fchmod(fd, mode) == 0 && (!gSyncWrites.load() || ::fsync(fd) == 0);
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
   if (!ok) ::unlink(temp.c_str());

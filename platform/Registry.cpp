@@ -63,7 +63,7 @@ bool Registry::OpenKey(const std::string& path, bool canCreate) {
   if (file.empty()) return false;
   std::optional<std::string> text = ReadRegFile(file);
   if (!text) return false;
-  if (!RegDocument::Parse(*text).KeyExists(absolute)) {
+  if (!RegDocument::KeyExistsIn(*text, absolute)) {
     if (!canCreate || !(access_ & KEY_CREATE_SUB_KEY)) return false;
     bool created = UpdateRegFile(file, [&](RegDocument& doc) {
       if (doc.KeyExists(absolute)) return false;
@@ -85,7 +85,7 @@ void Registry::CloseKey() {
 bool Registry::KeyExists(const std::string& path) const {
   const std::string file = RegistryFilePath();
   std::optional<std::string> text = file.empty() ? std::nullopt : ReadRegFile(file);
-  return text && RegDocument::Parse(*text).KeyExists(Absolute(path));
+  return text && RegDocument::KeyExistsIn(*text, Absolute(path));
 }
 
 bool Registry::DeleteKey(const std::string& path) {
