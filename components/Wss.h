@@ -53,6 +53,8 @@ class TWss : public framework::TPanel {
   void AppDeactivate(TObject* Sender);
   void StopIdle(bool stop);
   void FullExit();
+  // One tick of the frame timer (what the timer thread runs each period).
+  void Tick();
 
   int GetWidthScreen() const { return FWidthScreen; }
   void SetWidthScreen(int value);
@@ -146,7 +148,6 @@ class TWss : public framework::TPanel {
 
  private:
   static void TickCallback(std::uint32_t id, std::uint32_t msg, std::uintptr_t user, std::uintptr_t, std::uintptr_t);
-  void Tick();
   void ForEachSurfaceOwner(bool restore);
   void DrawDiagnosticLine(const std::string& text, int x, int y);
   std::string KeyPath() const;

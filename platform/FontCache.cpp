@@ -128,6 +128,7 @@ FontCache::~FontCache() {
   for (auto& [key, f] : impl_->faces)
     if (f.face) FT_Done_Face(f.face);
   if (impl_->library) FT_Done_FreeType(impl_->library);
+  FcFini();
 }
 
 FontCache& FontCache::Instance() {
