@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "platform/RegFile.h"
-#include "platform/TempConfigHome.h"
+#include "support/TempConfigHome.h"
 
 using platform::RegDocument;
 using platform::Registry;
