@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "components/Wss.h"
@@ -264,4 +266,23 @@ TEST_F(BrightnessTest, MasterVolumeScalesTheFaderOntoTheMixer) {
   // No mixer: enabling goes on.
   wss->SetEnabled(true);
   EXPECT_TRUE(Open());
+}
+
+// The ramp is changed on the GUI thread while the frame thread presents.
+TEST_F(BrightnessTest, RampChangesWhileFramesRun) {
+  wss->SetEnabled(true);
+  wss->SetTimerEnabled(true);
+  ASSERT_TRUE(wss->GetTimerEnabled());
+  for (int i = 0; i < 40; ++i) {
+    if (i % 3) wss->SetRGB(i % 2 ? 128 : 256);
+    else wss->SetLinearRGB(256, i, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  wss->SetRGB(128);
+  const auto frames = env.display->FrameCount();
+  ASSERT_TRUE(testing_support::WaitFor([&] { return env.display->FrameCount() > frames + 2; }));
+  wss->SetEnabled(false);
+  EXPECT_EQ(errors, 0);
+  EXPECT_EQ(wss->GetRGB(), 128);
+  EXPECT_EQ(env.display->GammaRamp().red[255], 32640);
 }
