@@ -248,7 +248,7 @@ void RegDocument::Reindex() {
   }
 }
 
-std::size_t RegDocument::UnderstoodFailures() const {
+std::size_t RegDocument::UnknownLineCount() const {
   std::size_t n = 0;
   for (const Line& line : lines_)
     if (line.kind == Kind::Unknown || (line.kind == Kind::Value && line.value.type == RegValue::Type::Other)) ++n;

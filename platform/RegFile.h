@@ -38,9 +38,9 @@ class RegDocument {
   void SetString(std::string_view path, std::string_view name, std::string_view text);
 
   std::size_t LineCount() const { return lines_.size(); }
-  // Logical lines (continuations joined) that are neither blank, comment, header,
-  // key nor value: what the parser did not understand.
-  std::size_t UnderstoodFailures() const;
+  // Logical lines (continuations joined) the parser did not understand, values
+  // of an unknown type included.
+  std::size_t UnknownLineCount() const;
 
  private:
   enum class Kind { Blank, Comment, Header, Key, OtherRoot, Value, Unknown };
