@@ -27,5 +27,10 @@ bench: deps
 	cmake --build $(BENCH) -j$(JOBS)
 	scripts/bench.sh $(BENCH)
 
+# Regenerates config/data/ (the location tables) from the pinned npm packages
+# of tools/locations; needs Node and the npm registry.
+tables:
+	cd tools/locations && npm ci --no-audit --no-fund && node generate.js
+
 clean:
 	rm -rf build
