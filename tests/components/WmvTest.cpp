@@ -7,6 +7,7 @@
 #include <new>
 
 #include "SpriteFixture.h"
+#include "components/Wim.h"
 
 // Counts heap allocations while a test asks for it: drawing a frame must make none.
 namespace {
@@ -314,6 +315,46 @@ TEST_F(WmvTest, EngineFindsStripsByExactClassAndClosesThem) {
   ASSERT_EQ(Filled(s), 2);
   wss->SetEnabled(false);
   EXPECT_EQ(Filled(s), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Both sprites inside the engine's own frame: restore check, clear, draw, flip;
+// after a display loss the engine has them refill their surfaces.
+TEST_F(WmvTest, SpritesInTheEnginesFrameSurviveADisplayLoss) {
+  Open();
+  auto* background = Make<components::TWIM>();
+  background->Picture()->Assign(NumberedBitmap(1024, 768, 2));
+  background->CreateDXImage();
+  TWMV* strip = Strip(16, 64, 16, 3);
+  strip->CreateDXMovie();
+  strip->SetTransparency(true);  // keyed on each frame's top-left pixel
+  strip->SetShowX(100);
+  strip->SetShowY(50);
+  wss->OnTimer = [&](framework::TObject*) {
+    background->DrawImage();
+    strip->SetNumberFrame(2);
+    strip->DrawMovie();
+  };
+  const auto check = [&](const char* when) {
+    int w = 0, h = 0;
+    const auto frame = env.display->LastFrame(&w, &h);
+    ASSERT_EQ(w, 1024) << when;
+    const auto at = [&](int x, int y) { return frame[static_cast<std::size_t>(y) * w + x] & 0xFFFFFF; };
+    EXPECT_EQ(at(0, 0), Numbered(0, 0, 2)) << when;
+    EXPECT_EQ(at(100, 50), Numbered(100, 50, 2)) << when << ": the frame's key colour shows the background";
+    EXPECT_EQ(at(101, 50), Numbered(1, 32, 3)) << when;
+    EXPECT_EQ(at(115, 65), Numbered(15, 47, 3)) << when;
+    EXPECT_EQ(at(1023, 767), 0u) << when;
+  };
+  wss->Tick();
+  check("first frame");
+  env.display->LoseSurfaces();
+  wss->Tick();
+  check("after the loss");
+  EXPECT_EQ(errors, 0);
 }
 
 }  // namespace
