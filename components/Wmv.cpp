@@ -1,5 +1,7 @@
 #include "components/Wmv.h"
 
+#include <algorithm>
+
 #include "components/SpriteCopy.h"
 #include "framework/TCanvas.h"
 
@@ -98,8 +100,13 @@ void TWMV::CreateDXMovie() {
 
 void TWMV::PaintFrame(int i, HDC dc, int w, int h, TBitmap& scratch) {
   const int pw = Picture()->Width();
+  const TBitmap& source = SourceBitmap();
+  // A DibBitmap smaller than the picture would leave the previous frame's
+  // pixels in the reused scratch bitmap.
+  if (source.Width() < pw || source.Height() < (i + 1) * FCutHeight)
+    std::fill(scratch.Pixels(), scratch.Pixels() + static_cast<std::size_t>(scratch.Width()) * scratch.Height(), 0u);
   // Rows i*OriginalHeight .. (i+1)*OriginalHeight of the strip, full width.
-  scratch.Canvas()->CopyRect(Rect(0, 0, pw, FCutHeight), *SourceBitmap().Canvas(),
+  scratch.Canvas()->CopyRect(Rect(0, 0, pw, FCutHeight), *source.Canvas(),
                              Rect(0, i * FCutHeight, pw, (i + 1) * FCutHeight));
   framework::TCanvas target;
   target.SetHandle(dc);

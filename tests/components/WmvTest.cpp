@@ -228,6 +228,16 @@ TEST_F(WmvTest, JpegStripsAreCutFromTheirDibBitmap) {
   env.display->LoseSurfaces();
   wss->IsLostRestore();
   EXPECT_EQ(s->GetFrameSurface(3)->Pixels()[48 + 1], Numbered(1, 25, 7));
+
+  // A DibBitmap shorter than the picture: what it lacks is black, not the previous frame.
+  const TBitmap shortDib = NumberedBitmap(48, 20, 5);
+  s->SetFDibBitmap(&shortDib);
+  s->CreateDXMovie();
+  auto* f2 = s->GetFrameSurface(2);
+  ASSERT_TRUE(f2);
+  EXPECT_EQ(f2->Pixels()[3 * 48], Numbered(0, 19, 5));
+  EXPECT_EQ(f2->Pixels()[4 * 48], 0u);
+  EXPECT_EQ(s->GetFrameSurface(3)->Pixels()[0], 0u);
 }
 
 TEST_F(WmvTest, FailuresAndEmptySlots) {
