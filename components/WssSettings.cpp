@@ -16,7 +16,11 @@ constexpr const char* kDefaultWeatherCode = "20001";
 
 }  // namespace
 
-std::string TWss::KeyPath() const { return "SOFTWARE\\" + FBrandName + "\\" + FSSName; }
+std::string TWss::KeyPath() const {
+  std::string path = "SOFTWARE\\";
+  path.append(FBrandName).append(1, '\\').append(FSSName);
+  return path;
+}
 
 // Each operation opens and closes its own accessor: the dialog may change the
 // key between any two calls. A missing or mistyped value raises RegistryError
@@ -103,7 +107,7 @@ void TWss::SetRegistry() {
 
   FBrightness = kDefaultBrightness;
   FSoundVolume = kDefaultSoundVolume;
-  FTDegree = kDefaultTDegree;
+  FTDegree = std::string(kDefaultTDegree);  // not a literal assign: GCC 12 warns falsely (-Wrestrict)
   FWeatherCode = kDefaultWeatherCode;
   FRSS_Url = kDefaultRssUrl;
   FShowTime = FShowWeather = FShowNews = FShowBlack = FUseProxy = 0;

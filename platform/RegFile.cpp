@@ -294,9 +294,11 @@ void RegDocument::CreateKey(std::string_view path) {
   if (LastSection(path) >= 0) return;
   EnsureHeader();
   if (lines_.back().kind != Kind::Blank) lines_.push_back(ParseLine(""));
-  std::string header = "[" + std::string(kRoot);
-  if (!path.empty()) header += "\\" + std::string(path);
-  lines_.push_back(ParseLine(header + "]"));
+  std::string header(1, '[');
+  header.append(kRoot);
+  if (!path.empty()) header.append(1, '\\').append(path);
+  header.append(1, ']');
+  lines_.push_back(ParseLine(header));
   Reindex();
 }
 
@@ -355,7 +357,12 @@ void RegDocument::SetString(std::string_view path, std::string_view name, std::s
 
 namespace {
 
-std::string NamePart(std::string_view name) { return name.empty() ? "@" : "\"" + Escape(name) + "\""; }
+std::string NamePart(std::string_view name) {
+  if (name.empty()) return "@";
+  std::string quoted(1, '"');
+  quoted.append(Escape(name)).append(1, '"');
+  return quoted;
+}
 
 }  // namespace
 
