@@ -15,20 +15,7 @@ TWIM::~TWIM() { ReleaseSurface(); }
 
 TWss* TWIM::Engine() const { return dynamic_cast<TWss*>(Parent()); }
 
-std::string TWIM::GetErrorResult() const {
-  std::lock_guard lock(FErrorMutex);
-  return FErrorResult;
-}
-
-void TWIM::SetErrorResult(const std::string& text) {
-  std::lock_guard lock(FErrorMutex);
-  FErrorResult = text;
-}
-
-void TWIM::Fail(const std::string& text) {
-  SetErrorResult(text);
-  if (OnError) OnError(this);
-}
+void TWIM::Fail(const std::string& text) { FError.Report(text, OnError, this); }
 
 void TWIM::ReleaseSurface() {
   if (FpSurface) FpSurface->Release();
@@ -38,24 +25,24 @@ void TWIM::ReleaseSurface() {
 // Without a parent engine there is no display to scale to: design space is kept.
 void TWIM::SetShowX(int v) {
   TWss* e = Engine();
-  FShowX = FStretching && e ? v * e->GetWidthScreen() / 1024 : v;
+  FShowX = FStretching && e ? e->DesignToScreenX(v) : v;
 }
 
 void TWIM::SetShowY(int v) {
   TWss* e = Engine();
-  FShowY = FStretching && e ? v * e->GetHeightScreen() / 768 : v;
+  FShowY = FStretching && e ? e->DesignToScreenY(v) : v;
 }
 
 void TWIM::SetOriginalWidth(int v) {
   FOriginalWidth = v;
   TWss* e = Engine();
-  FStretchWidth = e ? v * e->GetWidthScreen() / 1024 : v;
+  FStretchWidth = e ? e->DesignToScreenX(v) : v;
 }
 
 void TWIM::SetOriginalHeight(int v) {
   FOriginalHeight = v;
   TWss* e = Engine();
-  FStretchHeight = e ? v * e->GetHeightScreen() / 768 : v;
+  FStretchHeight = e ? e->DesignToScreenY(v) : v;
 }
 
 void TWIM::PaintPicture(HDC dc) {

@@ -5,9 +5,9 @@
 // A child control of the engine TWss, from which it reads the display.
 #pragma once
 
-#include <mutex>
 #include <string>
 
+#include "components/ErrorReport.h"
 #include "components/Wss.h"
 #include "framework/TImage.h"
 
@@ -20,8 +20,8 @@ class TWIM : public framework::TImage, public TWssSurfaceOwner {
   std::string ClassName() const override { return "TWIM"; }
 
   TNotifyEvent OnError;
-  std::string GetErrorResult() const;
-  void SetErrorResult(const std::string& text);
+  std::string GetErrorResult() const { return FError.Text(); }
+  void SetErrorResult(const std::string& text) { FError.SetText(text); }
 
   int GetShowX() const { return FShowX; }
   void SetShowX(int v);
@@ -77,8 +77,7 @@ class TWIM : public framework::TImage, public TWssSurfaceOwner {
   platform::RECT SrcRect;
   platform::DWORD FBltFlags = platform::DDBLTFAST_NOCOLORKEY;
 
-  mutable std::mutex FErrorMutex;  // failures are recorded on the frame thread too
-  std::string FErrorResult;
+  ErrorReport FError;
 };
 
 }  // namespace components

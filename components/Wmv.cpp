@@ -18,20 +18,7 @@ TWMV::~TWMV() { CloseDXMovie(); }
 
 TWss* TWMV::Engine() const { return dynamic_cast<TWss*>(Parent()); }
 
-std::string TWMV::GetErrorResult() const {
-  std::lock_guard lock(FErrorMutex);
-  return FErrorResult;
-}
-
-void TWMV::SetErrorResult(const std::string& text) {
-  std::lock_guard lock(FErrorMutex);
-  FErrorResult = text;
-}
-
-void TWMV::Fail(const std::string& text) {
-  SetErrorResult(text);
-  if (OnError) OnError(this);
-}
+void TWMV::Fail(const std::string& text) { FError.Report(text, OnError, this); }
 
 IDirectDrawSurface* TWMV::GetFrameSurface(int i) const {
   return i >= 0 && i < kMaxFrames ? FSurfaces[static_cast<std::size_t>(i)] : nullptr;
@@ -52,20 +39,20 @@ void TWMV::SetFDibBitmap(const TBitmap* b) {
 
 void TWMV::SetShowX(int v) {
   TWss* e = Engine();
-  FShowX = FStretching && e ? v * e->GetWidthScreen() / 1024 : v;
+  FShowX = FStretching && e ? e->DesignToScreenX(v) : v;
 }
 
 void TWMV::SetShowY(int v) {
   TWss* e = Engine();
-  FShowY = FStretching && e ? v * e->GetHeightScreen() / 768 : v;
+  FShowY = FStretching && e ? e->DesignToScreenY(v) : v;
 }
 
 void TWMV::SetYOffsetFrame(int v) {
   FOriginalHeight = v;
   TWss* e = Engine();
   if (!FStretching || !e) return;
-  FStretchWidth = Picture()->Width() * e->GetWidthScreen() / 1024;
-  FStretchHeight = v * e->GetHeightScreen() / 768;
+  FStretchWidth = e->DesignToScreenX(Picture()->Width());
+  FStretchHeight = e->DesignToScreenY(v);
 }
 
 const TBitmap& TWMV::SourceBitmap() const { return FFromDib ? FDibBitmap : Picture()->Bitmap(); }

@@ -6,9 +6,9 @@
 
 #include <array>
 #include <memory>
-#include <mutex>
 #include <string>
 
+#include "components/ErrorReport.h"
 #include "components/Wss.h"
 #include "framework/TBitmap.h"
 #include "framework/TImage.h"
@@ -29,8 +29,8 @@ class TWMV : public framework::TImage, public TWssSurfaceOwner {
   bool GetDibLoaded() const { return FDibLoaded; }
 
   TNotifyEvent OnError;
-  std::string GetErrorResult() const;
-  void SetErrorResult(const std::string& text);
+  std::string GetErrorResult() const { return FError.Text(); }
+  void SetErrorResult(const std::string& text) { FError.SetText(text); }
 
   int GetShowX() const { return FShowX; }
   void SetShowX(int v);
@@ -105,8 +105,7 @@ class TWMV : public framework::TImage, public TWssSurfaceOwner {
   // Only while CreateDXMovie runs.
   std::unique_ptr<framework::TBitmap> FScratch;
 
-  mutable std::mutex FErrorMutex;
-  std::string FErrorResult;
+  ErrorReport FError;
 };
 
 }  // namespace components
