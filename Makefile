@@ -27,5 +27,13 @@ bench: deps
 	cmake --build $(BENCH) -j$(JOBS)
 	scripts/bench.sh $(BENCH)
 
+# Regenerates every picture and the music in assets/ and the art pages in docs/.
+ART := build/art
+assets:
+	cmake -S tools/art -B $(ART) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(ART) -j$(JOBS)
+	$(ART)/art_generate assets
+	$(ART)/art_sheet assets docs
+
 clean:
 	rm -rf build
