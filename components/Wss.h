@@ -53,6 +53,8 @@ class TWss : public framework::TPanel {
   void AppDeactivate(TObject* Sender);
   void StopIdle(bool stop);
   void FullExit();
+  // One tick of the frame timer (what the timer thread runs each period).
+  void Tick();
 
   int GetWidthScreen() const { return FWidthScreen; }
   void SetWidthScreen(int value);
@@ -73,7 +75,7 @@ class TWss : public framework::TPanel {
   framework::TForm* GetDDForm() const { return FDDForm; }
   void SetParentForm(framework::TForm* form) { FDDForm = form; }
   bool GetBigTick() const { return FBigTick.load(); }
-  int GetTickPeriod() const { return FTickPeriod; }
+  int GetTickPeriod() const { return FTickPeriod.load(); }
   bool GetActive() const { return FActive.load(); }
   platform::HRESULT GetLastResult() const { return FLastResult; }
   std::uint32_t GetTimerId() const { return FTimerId; }
@@ -146,7 +148,6 @@ class TWss : public framework::TPanel {
 
  private:
   static void TickCallback(std::uint32_t id, std::uint32_t msg, std::uintptr_t user, std::uintptr_t, std::uintptr_t);
-  void Tick();
   void ForEachSurfaceOwner(bool restore);
   void DrawDiagnosticLine(const std::string& text, int x, int y);
   std::string KeyPath() const;
@@ -156,7 +157,7 @@ class TWss : public framework::TPanel {
   int FHeightScreen = 600;
   int FColorDepth = 24;
   int FTimerDelay = 40;
-  int FTickPeriod = 500;
+  std::atomic<int> FTickPeriod{500};
   std::atomic<int> FTickCount{0};
   std::atomic<bool> FBigTick{false};
   std::atomic<bool> FTimerEnabled{false};

@@ -42,6 +42,9 @@ constexpr HRESULT DDERR_NOTFLIPPABLE = MakeDDHResult(582);
 constexpr HRESULT DDERR_NOTLOCKED = MakeDDHResult(584);
 constexpr HRESULT DDERR_UNSUPPORTEDMODE = MakeDDHResult(590);
 constexpr HRESULT DDERR_NODC = MakeDDHResult(585);
+constexpr HRESULT DDERR_NOCOLORKEY = MakeDDHResult(215);
+constexpr HRESULT DDERR_INVALIDDIRECTDRAWGUID = MakeDDHResult(561);
+constexpr HRESULT DDERR_WRONGMODE = MakeDDHResult(587);
 
 // The DDERR name of a result code ("DD_OK", "DDERR_SURFACELOST", ...).
 std::string DDErrorName(HRESULT hr);
@@ -157,7 +160,6 @@ class DisplayDriver;
 class DrawingContext;
 using HDC = DrawingContext*;
 struct DeviceState;
-struct SurfaceStore;
 
 // Shared by the COM-like objects: reference counted, released with Release().
 class RefCounted {
@@ -220,7 +222,7 @@ class IDirectDrawSurface : public RefCounted {
   int width_;
   int height_;
   DWORD caps_;
-  std::shared_ptr<SurfaceStore> store_;
+  std::vector<std::uint32_t> pixels_;
   IDirectDrawSurface* attached_ = nullptr;  // the back buffer of a flip chain, owned
   std::atomic<std::uint64_t> restoredEpoch_;
   std::atomic<bool> locked_{false};

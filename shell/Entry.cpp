@@ -1,11 +1,131 @@
 #include "shell/Entry.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+#include "config/Configuration.h"
+#include "framework/TApplication.h"
+#include "framework/TPicture.h"
+#include "platform/Library.h"
+#include "platform/MessageBox.h"
+#include "platform/PictureDecoder.h"
+#include "platform/PreviewWindow.h"
+#include "platform/QtGui.h"
+#include "platform/Resources.h"
+#include "platform/SdlVideo.h"
+#include "scene/Unit1.h"
 #include "shell/ModeSelection.h"
 
 namespace shell {
 
+namespace {
+
+using framework::TApplication;
+
+constexpr int kPreviewWaitMs = 50;
+
+void RunSaver(TApplication& app) {
+  std::string error;
+  auto video = platform::SdlVideo::Create(&error);
+  if (!video) {
+    std::fprintf(stderr, "brisvane: cannot open the display: %s\n", error.c_str());
+    return;
+  }
+  platform::SetGui(video);
+  platform::SetDisplayDriver(video);
+  app.Initialize();
+  app.CreateForm(&scene::Form1);
+  app.CreateForm(&config::Form2);
+  app.Run();
+}
+
+bool HasDisplay() {
+  const char* platformName = std::getenv("QT_QPA_PLATFORM");
+  const char* x = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (platformName && *platformName) || (x && *x) || (wayland && *wayland);
+}
+
+void RunConfiguration(TApplication& app, int& argc, char** argv) {
+  if (!HasDisplay()) {
+    std::fprintf(stderr, "brisvane: no display for the configuration dialog\n");
+    return;
+  }
+  auto gui = std::make_shared<platform::QtGui>(argc, argv);
+  platform::SetGui(gui);
+  app.Initialize();
+  app.Title = "Screensaver Configuration";
+  app.CreateForm(&config::Form2);
+  app.Run();
+}
+
+void RunPreview(TApplication& app, const std::string& argument2) {
+  const int window = framework::StrToInt(argument2);
+  framework::TPicture picture;
+  picture.LoadFromResource("PREVIEWBMP");
+  platform::PreviewWindow preview;
+  std::string error;
+  // A window that does not exist can never become visible: end instead of waiting forever.
+  if (!preview.Open(static_cast<unsigned long>(static_cast<unsigned>(window)), &error)) return;
+  while (!preview.Viewable()) {
+    app.ProcessMessages();
+    if (!preview.Exists()) return;
+    preview.WaitForEvent(kPreviewWaitMs);
+  }
+  preview.Draw(picture.Bitmap().Pixels(), picture.Width(), picture.Height());
+}
+
+using PwdChangePasswordA = std::uint32_t (*)(const char* provider, std::uintptr_t parent, std::uint32_t,
+                                             std::uint32_t);
+
+void RunPasswordChange(const std::string& argument2) {
+  const auto parent = static_cast<platform::WindowId>(static_cast<unsigned>(framework::StrToInt(argument2)));
+  platform::HMODULE library = platform::LoadLibraryA("MPR.DLL");
+  if (!library) {
+    platform::ShowMessageBox(parent, "MPR.DLL not found: cannot change password.", "Screen saver", platform::MB_OK);
+    return;
+  }
+  auto change = reinterpret_cast<PwdChangePasswordA>(platform::GetProcAddress(library, "PwdChangePasswordA"));
+  if (!change) {
+    platform::FreeLibrary(library);
+    platform::ShowMessageBox(parent, "PwdChangeProc not found: cannot change password", "Screen saver",
+                             platform::MB_OK);
+    return;
+  }
+  change("SCRSAVE", parent, 0, 0);
+  platform::FreeLibrary(library);
+}
+
+}  // namespace
+
 int RunEntry(int argc, char** argv) {
-  (void)SelectMode(argc > 1 ? argv[1] : "");
+  const std::string argument1 = argc > 1 ? argv[1] : "";
+  const std::string argument2 = argc > 2 ? argv[2] : "";
+  {
+    TApplication app;
+    try {
+      switch (SelectMode(argument1)) {
+        case SaverMode::Run:
+          RunSaver(app);
+          break;
+        case SaverMode::Configure:
+          RunConfiguration(app, argc, argv);
+          break;
+        case SaverMode::Preview:
+          RunPreview(app, argument2);
+          break;
+        case SaverMode::Password:
+          RunPasswordChange(argument2);
+          break;
+      }
+    } catch (const std::exception& e) {
+      app.ShowException(e);
+    }
+  }
+  platform::SetDisplayDriver(nullptr);
+  platform::SetGui(nullptr);
   return 0;
 }
 

@@ -1,0 +1,59 @@
+#include "framework/TPicture.h"
+
+#include "platform/Resources.h"
+
+namespace framework {
+
+bool TPicture::LoadFromResource(std::string_view name) {
+  const auto bytes = platform::FindResource(name);
+  if (!bytes) {
+    Clear();
+    FLastError = "no resource " + std::string(name);
+    return false;
+  }
+  return LoadFromBytes(*bytes);
+}
+
+bool TPicture::LoadFromBytes(std::span<const std::uint8_t> bytes) {
+  Clear();
+  auto decoded = platform::DecodePicture(bytes, &FLastError);
+  if (!decoded) return false;
+  std::vector<std::uint32_t>& px = decoded->pixels;
+  for (std::size_t i = 0; i < px.size(); ++i) {
+    if ((px[i] >> 24) == 0) {
+      if (FOpaque.empty()) FOpaque.assign(px.size(), 1);
+      FOpaque[i] = 0;
+      px[i] = 0;
+    } else {
+      px[i] &= 0x00FFFFFFu;
+    }
+  }
+  FBitmap = TBitmap(decoded->width, decoded->height, std::move(px));
+  FKind = decoded->kind;
+  FBitsPerPixel = decoded->bitsPerPixel;
+  FPaletteEntries = decoded->paletteEntries;
+  return true;
+}
+
+void TPicture::Clear() {
+  FKind = platform::PictureKind::None;
+  FBitmap = TBitmap();
+  FOpaque.clear();
+  FBitsPerPixel = FPaletteEntries = 0;
+  FLastError.clear();
+}
+
+PixelSource TPicture::Source() const {
+  PixelSource s = FBitmap.Source();
+  s.opaque = FOpaque.empty() ? nullptr : FOpaque.data();
+  return s;
+}
+
+void TPicture::Draw(platform::DrawingContext& dc) const { StretchDraw(dc, Rect(0, 0, Width(), Height())); }
+
+void TPicture::StretchDraw(platform::DrawingContext& dc, const TRect& rect) const {
+  StretchCopy(PixelTarget{dc.Pixels(), dc.Width(), dc.Height(), dc.Pitch()}, rect, Source(),
+              Rect(0, 0, Width(), Height()));
+}
+
+}  // namespace framework

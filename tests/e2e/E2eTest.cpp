@@ -1,0 +1,316 @@
+// The program as a user's screensaver host runs it, under a private Xvfb.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/DrawingContext.h"
+#include "platform/PictureDecoder.h"
+#include "platform/Resources.h"
+
+// Xlib last: its macros (None, Status) clash with the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+std::string gDisplay;
+pid_t gXvfb = 0;
+
+// Starts Xvfb at exactly the saver's mode, so screen pixels equal frame pixels.
+class XvfbEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const std::string fd = std::to_string(fds[1]);
+    std::vector<std::string> args = {"Xvfb", "-displayfd", fd, "-screen", "0", "1024x768x24", "-nolisten", "tcp"};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    ASSERT_EQ(posix_spawnp(&gXvfb, "Xvfb", &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    char buf[32] = {};
+    std::string number;
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof buf)) > 0) {
+      number.append(buf, static_cast<std::size_t>(n));
+      if (number.find('\n') != std::string::npos) break;
+    }
+    close(fds[0]);
+    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+    gDisplay = ":" + number.substr(0, number.find('\n'));
+    setenv("DISPLAY", gDisplay.c_str(), 1);
+  }
+  void TearDown() override {
+    if (gXvfb > 0) {
+      kill(gXvfb, SIGTERM);
+      waitpid(gXvfb, nullptr, 0);
+    }
+  }
+};
+
+const auto* const gEnvironment = ::testing::AddGlobalTestEnvironment(new XvfbEnvironment);
+
+struct Process {
+  pid_t pid = 0;
+  int status = -1;
+  bool exited = false;
+
+  static Process Start(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      const std::string entry = *e;
+      // The program must not inherit the test's headless drivers.
+      if (entry.rfind("SDL_VIDEODRIVER=", 0) == 0 || entry.rfind("QT_QPA_PLATFORM=", 0) == 0) continue;
+      env.push_back(entry);
+    }
+    env.push_back("SDL_AUDIODRIVER=dummy");
+    for (const auto& e : extraEnv) env.push_back(e);
+    std::vector<char*> argv, envp;
+    std::vector<std::string> a = args;
+    for (auto& s : a) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    for (auto& s : env) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    Process p;
+    EXPECT_EQ(posix_spawn(&p.pid, argv[0], nullptr, nullptr, argv.data(), envp.data()), 0);
+    return p;
+  }
+  bool WaitExit(std::chrono::milliseconds limit) {
+    const auto end = Clock::now() + limit;
+    while (Clock::now() < end) {
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        exited = true;
+        return true;
+      }
+      std::this_thread::sleep_for(10ms);
+    }
+    return false;
+  }
+  int ExitCode() const { return exited && WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+  double CpuSeconds() const {
+    std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(f, line);
+    std::istringstream in(line.substr(line.rfind(')') + 2));
+    std::string field;
+    unsigned long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && in >> field; ++i) {
+      if (i == 14) utime = std::stoul(field);
+      if (i == 15) stime = std::stoul(field);
+    }
+    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+  }
+  ~Process() {
+    if (pid > 0 && !exited) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+};
+
+std::string TempPath(const std::string& name) {
+  return ::testing::TempDir() + "brisvane-e2e-" + std::to_string(getpid()) + "-" + name;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream f(path);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> SaverEnvironment() {
+  return {"XDG_CONFIG_HOME=" + TempPath("config"), "LSAN_OPTIONS=detect_leaks=0"};
+}
+
+// XRGB pixels of a window area (or the root).
+std::vector<std::uint32_t> Grab(Display* d, Window w, int x, int y, int width, int height) {
+  std::vector<std::uint32_t> out;
+  XImage* img = XGetImage(d, w, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height), AllPlanes, ZPixmap);
+  if (!img) return out;
+  for (int j = 0; j < height; ++j)
+    for (int i = 0; i < width; ++i) out.push_back(static_cast<std::uint32_t>(XGetPixel(img, i, j)) & 0xFFFFFF);
+  XDestroyImage(img);
+  return out;
+}
+
+void Xdotool(const std::string& args) {
+  const std::string cmd = "DISPLAY=" + gDisplay + " xdotool " + args + " >/dev/null 2>&1";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+}
+
+// The frame-rate line as the engine draws it, to compare with the screen.
+std::vector<std::uint32_t> RenderRateLine(int rate, int width, int height) {
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height, 0);
+  platform::DrawingContext dc(pixels.data(), width, height, width);
+  dc.SetBkMode(platform::TRANSPARENT);
+  dc.SetTextColor(0xFFFFFF);
+  dc.TextOut(0, 0, "Frame rate: " + std::to_string(rate) + " FPS");
+  return pixels;
+}
+
+TEST(RunMode, CoversTheScreenShowsAboutTwentyFiveFramesAndEndsOnEscape) {
+  Process saver = Process::Start({BRISVANE_EXE, "/s"}, SaverEnvironment());
+  Display* d = XOpenDisplay(gDisplay.c_str());
+  ASSERT_NE(d, nullptr);
+  // The frame-rate line at (20, 738) reads a rate near 25 once two refreshes have passed.
+  constexpr int kW = 200, kH = 20;
+  int seen = -1;
+  const auto end = Clock::now() + 10s;
+  while (Clock::now() < end && seen < 0) {
+    std::this_thread::sleep_for(200ms);
+    const auto screen = Grab(d, DefaultRootWindow(d), 20, 738, kW, kH);
+    for (int rate = 22; rate <= 26 && seen < 0; ++rate)
+      if (screen == RenderRateLine(rate, kW, kH)) seen = rate;
+  }
+  EXPECT_GE(seen, 22) << "no frame-rate line of 22..26 FPS on the screen";
+  // The rest of the screen is the black frame, edge to edge.
+  const auto top = Grab(d, DefaultRootWindow(d), 0, 0, 1024, 700);
+  std::size_t lit = 0;
+  for (auto p : top) lit += p != 0;
+  EXPECT_EQ(lit, 0u);
+  XCloseDisplay(d);
+  const double cpuBefore = saver.CpuSeconds();
+  std::this_thread::sleep_for(1s);
+  const double cpu = saver.CpuSeconds() - cpuBefore;
+  EXPECT_LT(cpu, 0.8) << "the saver should not need a whole core for 25 frames a second";
+  Xdotool("key Escape");
+  ASSERT_TRUE(saver.WaitExit(3s)) << "Escape did not end the saver";
+  EXPECT_EQ(saver.ExitCode(), 0);
+}
+
+TEST(PreviewMode, WaitsForTheWindowThenDrawsThePreviewPixelForPixel) {
+  Display* d = XOpenDisplay(gDisplay.c_str());
+  ASSERT_NE(d, nullptr);
+  Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 100, 100, 200, 150, 0, 0, 0x00FF00);
+  XSync(d, False);
+  Process preview = Process::Start({BRISVANE_EXE, "/p", std::to_string(w)}, SaverEnvironment());
+  std::this_thread::sleep_for(800ms);
+  ASSERT_FALSE(preview.WaitExit(0ms)) << "the preview ended before its window was visible";
+  EXPECT_LT(preview.CpuSeconds(), 0.3) << "waiting must not spin a core";
+  XMapWindow(d, w);
+  XSync(d, False);
+  ASSERT_TRUE(preview.WaitExit(5s));
+  EXPECT_EQ(preview.ExitCode(), 0);
+  auto bytes = platform::FindResource("PREVIEWBMP");
+  ASSERT_TRUE(bytes);
+  auto picture = platform::DecodePicture(*bytes);
+  ASSERT_TRUE(picture);
+  ASSERT_EQ(picture->width, 154);
+  ASSERT_EQ(picture->height, 116);
+  const auto shown = Grab(d, w, 0, 0, 154, 116);
+  ASSERT_EQ(shown.size(), picture->pixels.size());
+  for (std::size_t i = 0; i < shown.size(); ++i)
+    ASSERT_EQ(shown[i], picture->pixels[i] & 0xFFFFFF) << "pixel " << i % 154 << "," << i / 154;
+  // Outside the picture the window keeps its own background.
+  EXPECT_EQ(Grab(d, w, 160, 120, 1, 1).at(0), 0x00FF00u);
+  XDestroyWindow(d, w);
+  XCloseDisplay(d);
+}
+
+TEST(PreviewMode, BadArgumentsEndCleanly) {
+  const std::string log = TempPath("boxes-preview");
+  std::remove(log.c_str());
+  auto env = SaverEnvironment();
+  env.push_back("BRISVANE_MESSAGEBOX_LOG=" + log);
+  {
+    Process p = Process::Start({BRISVANE_EXE, "/p"}, env);
+    ASSERT_TRUE(p.WaitExit(5s));
+    EXPECT_EQ(p.ExitCode(), 0);
+  }
+  EXPECT_EQ(ReadFile(log), "brisvane|'' is not a valid integer value.\n");
+  {
+    Process p = Process::Start({BRISVANE_EXE, "/p", "12345678"}, env);  // no such window
+    ASSERT_TRUE(p.WaitExit(5s));
+    EXPECT_EQ(p.ExitCode(), 0);
+  }
+}
+
+TEST(PasswordMode, ReportsAMissingModuleOrExportAndCallsTheExport) {
+  const std::string boxes = TempPath("boxes-password");
+  const std::string calls = TempPath("calls");
+  std::remove(boxes.c_str());
+  std::remove(calls.c_str());
+  auto env = SaverEnvironment();
+  env.push_back("BRISVANE_MESSAGEBOX_LOG=" + boxes);
+  env.push_back("MPR_CALL_LOG=" + calls);
+  {
+    Process p = Process::Start({BRISVANE_EXE, "/a", "1234"}, env);
+    ASSERT_TRUE(p.WaitExit(5s));
+    EXPECT_EQ(p.ExitCode(), 0);
+  }
+  EXPECT_EQ(ReadFile(boxes), "Screen saver|MPR.DLL not found: cannot change password.\n");
+  std::remove(boxes.c_str());
+  {
+    auto noExport = env;
+    noExport.push_back(std::string("LD_LIBRARY_PATH=") + BRISVANE_E2E_DIR + "/mpr-noexport");
+    Process p = Process::Start({BRISVANE_EXE, "-A", "1234"}, noExport);
+    ASSERT_TRUE(p.WaitExit(5s));
+    EXPECT_EQ(p.ExitCode(), 0);
+  }
+  EXPECT_EQ(ReadFile(boxes), "Screen saver|PwdChangeProc not found: cannot change password\n");
+  EXPECT_EQ(ReadFile(calls), "");
+  std::remove(boxes.c_str());
+  {
+    auto good = env;
+    good.push_back(std::string("LD_LIBRARY_PATH=") + BRISVANE_E2E_DIR + "/mpr-good");
+    Process p = Process::Start({BRISVANE_EXE, "/a", "1234"}, good);
+    ASSERT_TRUE(p.WaitExit(5s));
+    EXPECT_EQ(p.ExitCode(), 0);
+  }
+  EXPECT_EQ(ReadFile(calls), "SCRSAVE 1234 0 0\n");
+  EXPECT_EQ(ReadFile(boxes), "");
+}
+
+TEST(ConfigurationMode, ShowsTheDialogAndEndsWhenItCloses) {
+  Process dialog = Process::Start({BRISVANE_EXE, "/c:1234"}, SaverEnvironment());
+  std::string id;
+  const auto end = Clock::now() + 15s;
+  while (Clock::now() < end && id.empty()) {
+    std::this_thread::sleep_for(100ms);
+    const std::string cmd = "DISPLAY=" + gDisplay + " xdotool search --name '^Screensaver Configuration$' 2>/dev/null";
+    if (FILE* f = popen(cmd.c_str(), "r")) {
+      char buf[64] = {};
+      if (fgets(buf, sizeof buf, f)) id = buf;
+      pclose(f);
+    }
+  }
+  ASSERT_FALSE(id.empty()) << "no dialog window appeared";
+  while (!id.empty() && (id.back() == '\n')) id.pop_back();
+  Display* d = XOpenDisplay(gDisplay.c_str());
+  ASSERT_NE(d, nullptr);
+  XWindowAttributes a;
+  ASSERT_TRUE(XGetWindowAttributes(d, static_cast<Window>(std::stoul(id)), &a));
+  EXPECT_EQ(a.width, 539);
+  EXPECT_EQ(a.height, 576);
+  XCloseDisplay(d);
+  Xdotool("windowfocus " + id + " sleep 0.3 key Escape");
+  ASSERT_TRUE(dialog.WaitExit(5s)) << "closing the dialog did not end the program";
+  EXPECT_EQ(dialog.ExitCode(), 0);
+}
+
+}  // namespace

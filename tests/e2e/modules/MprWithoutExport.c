@@ -1,0 +1,2 @@
+/* A password module that lacks the export the saver looks up. */
+int SomethingElse(void) { return 1; }
