@@ -433,6 +433,9 @@ bool WriteJpeg(const std::string& path, const Image& img, int quality) {
   cinfo.in_color_space = JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, quality, TRUE);
+  // Full-resolution colour: the background and the water strip are encoded
+  // separately and must agree at their shared boundary.
+  for (int c = 0; c < cinfo.num_components; ++c) cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
   cinfo.optimize_coding = TRUE;
   jpeg_start_compress(&cinfo, TRUE);
   std::vector<JSAMPLE> row(static_cast<std::size_t>(img.w) * 3);

@@ -47,7 +47,7 @@ Slopes RippleSlopes(const std::vector<Ripple>& rs, float x, float y, float t) {
   Slopes s;
   for (const auto& r : rs) {
     float fy = std::fabs(r.kz) * dvdy / (2 * kPi), fx = std::fabs(r.kx) * dudx / (2 * kPi);
-    float att = 1.f - Smooth(0.09f, 0.3f, std::max(fx, fy));
+    float att = 1.f - Smooth(0.05f, 0.17f, std::max(fx, fy));
     if (att <= 0) continue;
     float c = std::cos(r.kx * u + r.kz * v + r.phase - 2 * kPi * r.cycles * t) * r.slope * att;
     s.su += c * std::sin(std::atan2(r.kx, r.kz));
@@ -295,7 +295,7 @@ void LakeScene::PaintTrees() {
   }
   for (int x = 0; x < bigTree_.w; ++x)
     for (int y = 337; y < bigTree_.h; ++y)
-      if (bigTree_.alpha(x, y - 1) > 0.5f) bigTree_.Blend(x, y, Hex(0x2E3530), 1.f);
+      if (bigTree_.alpha(x, y - 1) > 0.5f) bigTree_.Blend(x, y, bigTree_.at(x, y - 1) * 0.92f, 1.f);
 
   // Front tree on the left bank: a leaning broadleaf with an open crown.
   frontTree_ = Image(156, 234, {}, 0.f);
@@ -339,9 +339,9 @@ void LakeScene::PaintBank() {
   for (int i = 0; i < 5000; ++i) {
     float x = rng.Range(0, kBankTip);
     float top = BankTop(x), edge = BankEdge(x);
+    if (edge - top < 7.f) continue;
     float y = rng.Range(top + 2, edge - 3);
-    if (y <= top) continue;
-    float f = (y - top) / (edge - top);
+    float f = Clamp01((y - top) / (edge - top));
     Rgb c = Jitter(rng, Mix(Hex(0x7C8460), Hex(0x303C2C), f), 7.f);
     Dab(near_, x, y, rng.Range(0.8f, 1.6f), rng.Range(2.f, 4.f), rng.Range(-0.3f, 0.3f), c, 0.7f);
   }
@@ -418,7 +418,7 @@ Rgb LakeScene::WaterAt(int x, int y, float t) const {
   if (t != 0.f) {
     // Far water barely moves; the motion grows toward the viewer, so the strip
     // meets the still background without a seam.
-    float w = 0.35f + 0.65f * Smooth(kWaterTop, 640.f, fy);
+    float w = Smooth(kWaterTop, 650.f, fy);
     Slopes moving = RippleSlopes(ripples, fx, fy, t);
     sl.su += (moving.su - still.su) * w;
     sl.sv += (moving.sv - still.sv) * w;
@@ -450,21 +450,35 @@ Rgb LakeScene::WaterAt(int x, int y, float t) const {
   float crest = Smooth(0.07f, 0.16f, -sl.sv) * (0.6f + 0.4f * Noise2(fx / 5.f, fy / 1.5f, seed_ + 81));
   c = Mix(c, Mix(pal::kGlow, pal::kRim, 0.4f), Clamp01(column * crest * (0.25f + 0.3f * s)) * calm);
   c = Mix(c, Hex(0xC8D2DE), Smooth(0.07f, 0.15f, std::fabs(sl.su)) * 0.1f * calm);
-  c = c * (1.f + 0.035f * Fbm(fx / 9.f, fy / 1.7f, 3, seed_ + 80));
+  c = c * (1.f + 0.035f * Fbm(fx / 9.f, fy / 4.f, 3, seed_ + 80));
   return c;
 }
 
 Image LakeScene::Render(float t, int firstRow, int lastRow) const {
-  Image out(kScreenW, kScreenH);
-  for (int y = firstRow; y <= lastRow; ++y)
+  constexpr int kBand = 12;
+  const int lo = std::max(0, firstRow - kBand), hi = std::min(kScreenH - 1, lastRow + kBand);
+  Image raw(kScreenW, kScreenH);
+  for (int y = lo; y <= hi; ++y)
     for (int x = 0; x < kScreenW; ++x) {
       Rgb c = y <= kHorizon ? far_.at(x, y) : WaterAt(x, y, y >= kWaterTop ? t : 0.f);
       float a = near_.alpha(x, y);
       if (a > 0) c = Mix(c, near_.at(x, y), a);
       a = fore_.alpha(x, y);
       if (a > 0) c = Mix(c, fore_.at(x, y), a);
-      out.at(x, y) = c;
+      raw.at(x, y) = c;
     }
+  // Where the strip meets the still picture everything is softened a little
+  // vertically (the water barely moves there), so the join draws no line.
+  Image out(kScreenW, kScreenH);
+  for (int y = firstRow; y <= lastRow; ++y) {
+    float dist = std::fabs(y + 0.5f - kWaterTop);
+    int r = dist < 3 ? 4 : (dist < 6 ? 3 : (dist < 9 ? 2 : (dist < kBand ? 1 : 0)));
+    for (int x = 0; x < kScreenW; ++x) {
+      Rgb c{};
+      for (int j = -r; j <= r; ++j) c = c + raw.at(x, std::clamp(y + j, lo, hi));
+      out.at(x, y) = c * (1.f / (2 * r + 1));
+    }
+  }
   return out;
 }
 

@@ -10,7 +10,9 @@ namespace art {
 namespace {
 
 constexpr float kPi = 3.14159265358979f;
-const Rgb kKnobKey = Hex(0xFF00FF);
+// The knob sits on the track inside the dialog: its key is the dialog colour, so
+// the antialiased rim blends toward what surrounds it.
+const Rgb kKnobKey = pal::kDialog;
 
 std::vector<float> RoundRectPath(float x0, float y0, float x1, float y1, float r) {
   std::vector<float> p;
