@@ -438,7 +438,7 @@ Rgb LakeScene::WaterAt(int x, int y, float t) const {
       int ix = static_cast<int>(nx), iy = static_cast<int>(ny);
       if (iy >= 0 && iy < kScreenH) {
         float a = near_.alpha(ix, iy);
-        if (a > 0) refl = Mix(refl, near_.at(ix, iy) * 0.7f, a * 0.7f);
+        if (a > 0) refl = Mix(refl, near_.at(ix, iy) * Hex(0xA8B4C0), a * 0.55f);
       }
     }
   }

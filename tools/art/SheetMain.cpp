@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
   Sprite(scene, flies, 30, 12, 160, 448, 20, 15);
   bool ok = WritePng(out + "/scene.png", scene);
 
-  Image sheet(1600, 3200, kSheet);
+  Image sheet(1660, 3200, kSheet);
   Flow f{sheet};
   f.Place(Resize(bg, 512, 384), "WIM1 BACKGROUND 1024X768");
   {
@@ -156,7 +156,7 @@ int main(int argc, char** argv) {
     f.Place(table, "WMV3WEATHER ICONS BY CODE");
   }
   {
-    Image panels(1024, 3 * 80 + 80, kSheet);
+    Image panels(1024, 80 + 2 * 90, kSheet);
     Blit(panels, Keyed(strip, Hex(0x000000)), 0, 0);
     DrawText(panels, 8, 28, 9, "WIM2GADGETPANEL 1024X70 (SOLID BLACK)", kLabel);
     // Over the lake with black keyed out, and over the opaque black bar.
