@@ -35,5 +35,10 @@ assets:
 	$(ART)/art_generate assets
 	$(ART)/art_sheet assets docs
 
+# Regenerates config/data/ (the location tables) from the pinned npm packages
+# of tools/locations; needs Node and the npm registry.
+tables:
+	cd tools/locations && npm ci --no-audit --no-fund && node generate.js
+
 clean:
 	rm -rf build

@@ -1,0 +1,117 @@
+#include "platform/SdlVideo.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace {
+
+using platform::GuiEvent;
+
+struct SdlVideoTest : ::testing::Test {
+  std::shared_ptr<platform::SdlVideo> video;
+  platform::WindowId window = 0;
+  void SetUp() override {
+    std::string error;
+    video = platform::SdlVideo::Create(&error);
+    ASSERT_TRUE(video) << error;
+    window = video->CreateWindow({"test", 0, 0, 320, 240, false, 0});
+    ASSERT_NE(window, 0u);
+  }
+  void PushKey(SDL_Keycode key) {
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.windowID = static_cast<Uint32>(window);
+    e.key.keysym.sym = key;
+    SDL_PushEvent(&e);
+  }
+  std::vector<GuiEvent> Drain() {
+    std::vector<GuiEvent> events;
+    GuiEvent e;
+    for (int i = 0; i < 100 && video->NextEvent(e, 0); ++i) events.push_back(e);
+    return events;
+  }
+};
+
+TEST_F(SdlVideoTest, KeysArriveAsVirtualKeysAndControlCharacters) {
+  Drain();
+  PushKey(SDLK_F2);
+  PushKey(SDLK_F3);
+  PushKey(SDLK_ESCAPE);
+  PushKey(SDLK_a);
+  const auto events = Drain();
+  ASSERT_EQ(events.size(), 5u);
+  EXPECT_EQ(events[0].type, GuiEvent::Type::KeyDown);
+  EXPECT_EQ(events[0].key, 113);
+  EXPECT_EQ(events[1].key, 114);
+  EXPECT_EQ(events[2].type, GuiEvent::Type::KeyDown);
+  EXPECT_EQ(events[2].key, 27);
+  EXPECT_EQ(events[3].type, GuiEvent::Type::KeyPress);
+  EXPECT_EQ(events[3].key, 27);
+  EXPECT_EQ(events[4].key, 'A');
+  for (const auto& e : events) EXPECT_EQ(e.window, window);
+}
+
+TEST_F(SdlVideoTest, MouseFocusAndWakeEvents) {
+  Drain();
+  SDL_Event e{};
+  e.type = SDL_MOUSEMOTION;
+  e.motion.windowID = static_cast<Uint32>(window);
+  e.motion.x = 12;
+  e.motion.y = 34;
+  SDL_PushEvent(&e);
+  e = {};
+  e.type = SDL_WINDOWEVENT;
+  e.window.windowID = static_cast<Uint32>(window);
+  e.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+  SDL_PushEvent(&e);
+  e.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
+  SDL_PushEvent(&e);
+  std::thread([&] { video->Wake(); }).join();
+  const auto events = Drain();
+  ASSERT_EQ(events.size(), 4u);
+  EXPECT_EQ(events[0].type, GuiEvent::Type::MouseMove);
+  EXPECT_EQ(events[0].x, 12);
+  EXPECT_EQ(events[0].y, 34);
+  EXPECT_EQ(events[1].type, GuiEvent::Type::Deactivate);
+  EXPECT_EQ(events[2].type, GuiEvent::Type::Activate);
+  EXPECT_EQ(events[3].type, GuiEvent::Type::Wake);
+}
+
+TEST_F(SdlVideoTest, FramesFromAnotherThreadArePresentedOnTheGuiThread) {
+  ASSERT_TRUE(video->BindWindow(window, true));
+  video->ModeChanged(64, 48, 32);
+  std::vector<std::uint32_t> frame(64 * 48, 0x336699);
+  std::thread frameThread([&] {
+    for (int i = 0; i < 3; ++i) video->Present(frame.data(), 64, 48);
+  });
+  frameThread.join();
+  Drain();
+  // Frames handed over faster than the GUI thread takes them collapse into the newest one.
+  EXPECT_EQ(video->PresentedFrames(), 1u);
+  video->Present(frame.data(), 64, 48);
+  Drain();
+  EXPECT_EQ(video->PresentedFrames(), 2u);
+  video->Released();
+}
+
+TEST_F(SdlVideoTest, MinimisingLosesSurfacesUntilRestored) {
+  ASSERT_TRUE(video->BindWindow(window, true));
+  const auto epoch = video->LostEpoch();
+  SDL_Event e{};
+  e.type = SDL_WINDOWEVENT;
+  e.window.windowID = static_cast<Uint32>(window);
+  e.window.event = SDL_WINDOWEVENT_MINIMIZED;
+  SDL_PushEvent(&e);
+  Drain();
+  EXPECT_GT(video->LostEpoch(), epoch);
+  EXPECT_FALSE(video->CanRestore());
+  e.window.event = SDL_WINDOWEVENT_RESTORED;
+  SDL_PushEvent(&e);
+  Drain();
+  EXPECT_TRUE(video->CanRestore());
+}
+
+}  // namespace
