@@ -201,7 +201,7 @@ void LakeScene::PaintSky() {
       float cloud = Fbm(fx / 280.f, fy / 48.f, 5, s + 21);
       float mask = Smooth(0.02f, 0.42f, cloud) * Smooth(20, 110, fy) * (1 - Smooth(230, 320, fy));
       Rgb cloudCol = Mix(Hex(0xB3B0C8), Hex(0xF6DEC2), Clamp01(glow * 1.6f + (fy - 120) / 400.f));
-      c = Mix(c, cloudCol, mask * 0.55f);
+      c = Mix(c, cloudCol, mask * 0.68f);
       c = Mix(c, Hex(0xFFF4E0), Clamp01(17.f - dsun) * 0.8f);
       if (fy >= farRidge[x]) {
         float depth = (fy - farRidge[x]) / (kHorizon - farRidge[x] + 1);
@@ -265,7 +265,7 @@ void LakeScene::PaintTrees() {
   bigTree_ = Image(644, 341, {}, 0.f);
   Rng rng(seed_ + 40);
   Rgb haze = Mix(pal::kHillNear, pal::kHaze, 0.45f);
-  TreePainter big{bigTree_, rng, kSunX - 379.f, kSunY - 119.f, 0.24f, haze};
+  TreePainter big{bigTree_, rng, kSunX - 379.f, kSunY - 119.f, 0.3f, haze};
   const float ground = 336.f;
   struct Spec {
     float x, h, w;
