@@ -267,11 +267,11 @@ void LakeScene::PaintTrees() {
   Rgb haze = Mix(pal::kHillNear, pal::kHaze, 0.45f);
   TreePainter big{bigTree_, rng, kSunX - 379.f, kSunY - 119.f, 0.3f, haze};
   const float ground = 336.f;
-  struct Spec {
+  struct Placement {
     float x, h, w;
     bool conifer;
   };
-  const Spec trees[] = {
+  const Placement trees[] = {
       {28, 238, 56, true},   {92, 292, 66, true},   {150, 205, 54, true},  {205, 176, 128, false},
       {262, 262, 60, true},  {312, 178, 48, true},  {428, 112, 96, false}, {474, 286, 66, true},
       {522, 222, 56, true},  {566, 168, 112, false}, {606, 318, 72, true}, {636, 196, 48, true},
@@ -280,7 +280,7 @@ void LakeScene::PaintTrees() {
   // Back row first, so nearer crowns overlap it.
   for (int pass = 0; pass < 2; ++pass)
     for (std::size_t i = 0; i < std::size(trees); ++i) {
-      const Spec& t = trees[i];
+      const Placement& t = trees[i];
       if ((i % 2 == 0) != (pass == 0)) continue;
       if (t.conifer)
         big.Conifer(t.x, ground + rng.Range(-3, 2), t.h, t.w);
