@@ -58,4 +58,10 @@ TCanvas* TBitmap::Canvas() {
   return FCanvas.get();
 }
 
+// A const bitmap's canvas is only ever read through.
+const TCanvas* TBitmap::Canvas() const {
+  if (!FCanvas) FCanvas = std::make_unique<TCanvas>(const_cast<TBitmap*>(this));
+  return FCanvas.get();
+}
+
 }  // namespace framework

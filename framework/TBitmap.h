@@ -34,6 +34,8 @@ class TBitmap {
   const std::uint32_t* Pixels() const { return FPixels.data(); }
 
   TCanvas* Canvas();
+  // A canvas to copy from.
+  const TCanvas* Canvas() const;
 
   PixelSource Source() const { return PixelSource{FPixels.data(), FWidth, FHeight, FWidth, nullptr}; }
   PixelTarget Target() { return PixelTarget{FPixels.data(), FWidth, FHeight, FWidth}; }
@@ -41,7 +43,7 @@ class TBitmap {
  private:
   std::vector<std::uint32_t> FPixels;
   int FWidth = 0, FHeight = 0;
-  std::unique_ptr<TCanvas> FCanvas;
+  mutable std::unique_ptr<TCanvas> FCanvas;  // made on first use
 };
 
 }  // namespace framework

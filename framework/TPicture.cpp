@@ -35,6 +35,15 @@ bool TPicture::LoadFromBytes(std::span<const std::uint8_t> bytes) {
   return true;
 }
 
+void TPicture::Assign(const TBitmap& bitmap) {
+  Clear();
+  FBitmap = bitmap;
+  if (!FBitmap.Empty()) {
+    FKind = platform::PictureKind::Bmp;
+    FBitsPerPixel = 32;
+  }
+}
+
 void TPicture::Clear() {
   FKind = platform::PictureKind::None;
   FBitmap = TBitmap();

@@ -20,6 +20,8 @@ class TPicture {
   // and LastError() says why.
   bool LoadFromResource(std::string_view name);
   bool LoadFromBytes(std::span<const std::uint8_t> bytes);
+  // Takes a copy of a bitmap as a BMP picture.
+  void Assign(const TBitmap& bitmap);
   void Clear();
 
   platform::PictureKind Kind() const { return FKind; }

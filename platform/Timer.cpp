@@ -34,8 +34,6 @@ std::map<std::uint32_t, std::shared_ptr<PeriodicTimer>> gTimers;
 std::uint32_t gNextId = 1;
 
 void RunTimer(std::shared_ptr<PeriodicTimer> t) {
-  // Deadlines advance by whole periods from the start, so lateness never accumulates;
-  // a tick that overran skips the deadlines it missed instead of firing in a burst.
   auto next = Clock::now() + t->period;
   for (;;) {
     {
@@ -44,9 +42,7 @@ void RunTimer(std::shared_ptr<PeriodicTimer> t) {
     }
     t->callback(t->id, 0, t->user, 0, 0);
     if (t->oneShot) return;
-    next += t->period;
-    const auto now = Clock::now();
-    if (next <= now) next += ((now - next) / t->period + 1) * t->period;
+    next = NextTickDeadline(next, Clock::now(), t->period);
   }
 }
 
@@ -54,6 +50,13 @@ std::mutex gClockMutex;
 std::function<std::uint32_t()> gClock;
 
 }  // namespace
+
+Clock::time_point NextTickDeadline(Clock::time_point deadline, Clock::time_point now, std::chrono::milliseconds period) {
+  auto next = deadline + period;
+  // A tick that overran skips the deadlines it missed instead of firing in a burst.
+  if (next <= now) next += ((now - next) / period + 1) * period;
+  return next;
+}
 
 std::uint32_t TimeSetEvent(std::uint32_t delayMs, std::uint32_t, TimerCallback callback, std::uintptr_t user,
                            std::uint32_t flags) {

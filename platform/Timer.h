@@ -2,6 +2,7 @@
 // at a time, scheduled against absolute deadlines so the period does not drift.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -20,6 +21,13 @@ std::uint32_t TimeSetEvent(std::uint32_t delayMs, std::uint32_t resolutionMs, Ti
 // timer stopped (it cannot wait for itself): no further tick starts, and the
 // thread ends when the tick returns.
 bool TimeKillEvent(std::uint32_t id);
+
+// The deadline after one at `deadline` that has just passed at `now`: one period
+// later, or, when the tick overran, the first whole period after now. Deadlines
+// stay on the grid of the start time, so the schedule never drifts.
+std::chrono::steady_clock::time_point NextTickDeadline(std::chrono::steady_clock::time_point deadline,
+                                                       std::chrono::steady_clock::time_point now,
+                                                       std::chrono::milliseconds period);
 
 // Milliseconds of the multimedia clock (wraps at 2^32); tests may replace it.
 std::uint32_t TimeGetTime();

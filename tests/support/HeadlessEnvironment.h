@@ -12,6 +12,7 @@
 #include "framework/TApplication.h"
 #include "platform/DisplayDriver.h"
 #include "platform/HeadlessGui.h"
+#include "platform/Mixer.h"
 
 namespace testing_support {
 
@@ -23,6 +24,8 @@ struct HeadlessEnvironment {
   HeadlessEnvironment() {
     platform::SetGui(gui);
     platform::SetDisplayDriver(display);
+    // Enabling an engine sets the master volume: never the developer's real one.
+    platform::SetMixerFactoryForTesting([] { return std::unique_ptr<platform::Mixer>(); });
     app = std::make_unique<framework::TApplication>();
     app->Initialize();
   }
@@ -30,6 +33,7 @@ struct HeadlessEnvironment {
     app.reset();
     platform::SetDisplayDriver(nullptr);
     platform::SetGui(nullptr);
+    platform::SetMixerFactoryForTesting(nullptr);
   }
 };
 

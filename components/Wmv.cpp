@@ -1,0 +1,257 @@
+#include "components/Wmv.h"
+
+#include <algorithm>
+
+#include "components/SpriteCopy.h"
+#include "framework/TCanvas.h"
+
+namespace components {
+
+using namespace platform;
+using framework::Rect;
+using framework::TBitmap;
+
+TWMV::TWMV(TComponent* AOwner) : framework::TImage(AOwner) {}
+
+// Surfaces the engine did not close are released rather than leaked.
+TWMV::~TWMV() { CloseDXMovie(); }
+
+TWss* TWMV::Engine() const { return dynamic_cast<TWss*>(Parent()); }
+
+std::string TWMV::GetErrorResult() const {
+  std::lock_guard lock(FErrorMutex);
+  return FErrorResult;
+}
+
+void TWMV::SetErrorResult(const std::string& text) {
+  std::lock_guard lock(FErrorMutex);
+  FErrorResult = text;
+}
+
+void TWMV::Fail(const std::string& text) {
+  SetErrorResult(text);
+  if (OnError) OnError(this);
+}
+
+IDirectDrawSurface* TWMV::GetFrameSurface(int i) const {
+  return i >= 0 && i < kMaxFrames ? FSurfaces[static_cast<std::size_t>(i)] : nullptr;
+}
+
+void TWMV::ReleaseSlot(int i) {
+  IDirectDrawSurface*& slot = FSurfaces[static_cast<std::size_t>(i)];
+  if (slot) slot->Release();
+  slot = nullptr;
+}
+
+void TWMV::SetFDibBitmap(const TBitmap* b) {
+  if (!b) return;
+  Repaint();
+  FDibBitmap = *b;
+  FDibLoaded = true;
+}
+
+void TWMV::SetShowX(int v) {
+  TWss* e = Engine();
+  FShowX = FStretching && e ? v * e->GetWidthScreen() / 1024 : v;
+}
+
+void TWMV::SetShowY(int v) {
+  TWss* e = Engine();
+  FShowY = FStretching && e ? v * e->GetHeightScreen() / 768 : v;
+}
+
+void TWMV::SetYOffsetFrame(int v) {
+  FOriginalHeight = v;
+  TWss* e = Engine();
+  if (!FStretching || !e) return;
+  FStretchWidth = Picture()->Width() * e->GetWidthScreen() / 1024;
+  FStretchHeight = v * e->GetHeightScreen() / 768;
+}
+
+const TBitmap& TWMV::SourceBitmap() const { return FFromDib ? FDibBitmap : Picture()->Bitmap(); }
+
+void TWMV::CreateDXMovie() {
+  TWss* e = Engine();
+  FDD = e ? e->FDD.load() : nullptr;
+  FDDBACK = e ? e->FDDBACK.load() : nullptr;
+  FDDPRIM = e ? e->FDDPRIM.load() : nullptr;
+  if (!FDD) return Fail("FDD==NULL");
+  if (!FDDBACK) return Fail("FDDBACK==NULL");
+  if (!FDDPRIM) return Fail("FDDPRIM==NULL");
+
+  // Frames of an earlier creation are released, not leaked.
+  CloseDXMovie();
+  FFrameCount = 0;
+  if (FOriginalHeight <= 0) return Fail("Not defined OriginalHeight");
+  const int count = Picture()->Height() / FOriginalHeight;
+  if (count > kMaxFrames) return Fail("TOO match sprites");
+  FFrameCount = count;
+  FFrameWidth = FStretching ? FStretchWidth : Picture()->Width();
+  FFrameHeight = FStretching ? FStretchHeight : FOriginalHeight;
+  FIsJpeg = Picture()->IsJpeg();
+  if (FIsJpeg && !FDibLoaded) return Fail("not loaded DIB BMP");
+  FFromDib = FIsJpeg;
+  FCutHeight = FOriginalHeight;
+
+  FScratch = std::make_unique<TBitmap>(Picture()->Width(), FCutHeight);
+  for (int i = 0; i < FFrameCount; ++i) Create1Surface(i, FFrameWidth, FFrameHeight);
+  FScratch.reset();
+}
+
+void TWMV::PaintFrame(int i, HDC dc, int w, int h, TBitmap& scratch) {
+  const int pw = Picture()->Width();
+  const TBitmap& source = SourceBitmap();
+  // A DibBitmap smaller than the picture would leave the previous frame's
+  // pixels in the reused scratch bitmap.
+  if (source.Width() < pw || source.Height() < (i + 1) * FCutHeight)
+    std::fill(scratch.Pixels(), scratch.Pixels() + static_cast<std::size_t>(scratch.Width()) * scratch.Height(), 0u);
+  // Rows i*OriginalHeight .. (i+1)*OriginalHeight of the strip, full width.
+  scratch.Canvas()->CopyRect(Rect(0, 0, pw, FCutHeight), *source.Canvas(),
+                             Rect(0, i * FCutHeight, pw, (i + 1) * FCutHeight));
+  framework::TCanvas target;
+  target.SetHandle(dc);
+  target.StretchDraw(Rect(0, 0, w, h), scratch);
+}
+
+void TWMV::Create1Surface(int i, int w, int h) {
+  if (i < 0 || i >= kMaxFrames) return;
+  ReleaseSlot(i);
+  DDSURFACEDESC desc = OffscreenSurfaceDesc(w, h);
+  IDirectDrawSurface* surface = nullptr;
+  if (!FDD) {
+    TWss* e = Engine();
+    FDD = e ? e->FDD.load() : nullptr;
+    if (!FDD) return Fail("FDD==NULL");
+  }
+  FLastResult = FDD->CreateSurface(&desc, &surface, nullptr);
+  if (FLastResult != DD_OK) {
+    if (surface) surface->Release();
+    return Fail("Error CreateSurfaceMOV");
+  }
+  FSurfaces[static_cast<std::size_t>(i)] = surface;
+  HDC dc = nullptr;
+  FLastResult = surface->GetDC(&dc);
+  if (FLastResult != DD_OK) {
+    ReleaseSlot(i);
+    return Fail("Error FpSurface->GetDC (MOV)");
+  }
+  if (FScratch) {
+    PaintFrame(i, dc, w, h, *FScratch);
+  } else {
+    // Called on its own: cut as the frames of a creation would be.
+    if (FCutHeight <= 0) {
+      FCutHeight = FOriginalHeight;
+      FFromDib = Picture()->IsJpeg() && FDibLoaded;
+    }
+    TBitmap scratch(Picture()->Width(), FCutHeight);
+    PaintFrame(i, dc, w, h, scratch);
+  }
+  surface->ReleaseDC(dc);
+}
+
+void TWMV::SetTransparency(bool on) {
+  if (FFrameCount == 0) return;
+  if (!on) {
+    FBltFlags = DDBLTFAST_NOCOLORKEY;
+    FTransparency = false;
+    return;
+  }
+  FBltFlags = DDBLTFAST_SRCCOLORKEY;
+  for (int i = 0; i < FFrameCount; ++i) DDSetColorKey(FSurfaces[static_cast<std::size_t>(i)], CLR_INVALID, i);
+  FTransparency = true;
+}
+
+void TWMV::DDSetColorKey(IDirectDrawSurface* surface, COLORREF colour, int i) {
+  if (!surface) return;
+  const DWORD match = DDColorMatch(surface, colour);
+  DDCOLORKEY key;
+  key.dwColorSpaceLowValue = match;
+  key.dwColorSpaceHighValue = match;
+  FLastResult = surface->SetColorKey(DDCKEY_SRCBLT, &key);
+  if (FLastResult != DD_OK) {
+    if (i >= 0 && i < kMaxFrames && FSurfaces[static_cast<std::size_t>(i)] == surface)
+      ReleaseSlot(i);
+    Fail("Error SetColorKey (ANI)");
+  }
+}
+
+DWORD TWMV::DDColorMatch(IDirectDrawSurface* surface, COLORREF colour) {
+  COLORREF saved = 0;
+  bool painted = false;
+  HDC dc = nullptr;
+  if (colour != CLR_INVALID && surface->GetDC(&dc) == DD_OK) {
+    saved = dc->GetPixel(0, 0);
+    dc->SetPixel(0, 0, colour);
+    surface->ReleaseDC(dc);
+    painted = true;
+  }
+  DDSURFACEDESC desc;
+  HRESULT hr;
+  do {
+    hr = surface->Lock(nullptr, &desc, 0, nullptr);
+  } while (hr == DDERR_WASSTILLDRAWING);
+  DWORD value = 0xFFFFFFFF;
+  if (hr == DD_OK) {
+    value = *static_cast<const DWORD*>(desc.lpSurface);
+    const DWORD bits = desc.ddpfPixelFormat.dwRGBBitCount;
+    if (bits > 0 && bits < 32) value &= (DWORD{1} << bits) - 1;
+    surface->Unlock(nullptr);
+  }
+  if (painted && surface->GetDC(&dc) == DD_OK) {
+    dc->SetPixel(0, 0, saved);
+    surface->ReleaseDC(dc);
+  }
+  return value;
+}
+
+void TWMV::DrawMovie() {
+  TWss* e = Engine();
+  IDirectDrawSurface* prim = e ? e->FDDPRIM.load() : nullptr;
+  if (prim && prim->IsLost() != DD_OK) return Fail("Lost surface");
+  SrcRect.left = 0;
+  SrcRect.top = 0;
+  SrcRect.right = FFrameWidth;
+  SrcRect.bottom = FFrameHeight;
+  DrawImageFunc();
+}
+
+void TWMV::DrawImageFunc() {
+  IDirectDrawSurface* frame = GetFrameSurface(FNumberFrame);
+  if (!frame) return Fail("eFpSurface==NULL");
+  TWss* e = Engine();
+  IDirectDrawSurface* back = e ? e->FDDBACK.load() : nullptr;
+  if (!back) return Fail("eFDDBACK==NULL");
+  const auto copy = ClipSpriteCopy(FShowX, FShowY, SrcRect, e->Width(), e->Height());
+  if (!copy) return;
+  do {
+    FLastResult =
+        back->BltFast(static_cast<DWORD>(copy->x), static_cast<DWORD>(copy->y), frame, &copy->source, FBltFlags);
+  } while (FLastResult == DDERR_WASSTILLDRAWING);
+  if (FLastResult == DDERR_SURFACELOST) return Fail("Lost surface");
+  if (FLastResult != DD_OK) Fail("Error FDDBACK->BltFast (MOV) err #" + BltErrorName(FLastResult));
+}
+
+void TWMV::RestoreSurfaces() {
+  for (int i = 0; i < FFrameCount && i < kMaxFrames; ++i) {
+    IDirectDrawSurface* surface = FSurfaces[static_cast<std::size_t>(i)];
+    if (!surface) continue;  // its creation failed, or it was dropped
+    FLastResult = surface->Restore();
+    if (FLastResult != DD_OK) return Fail("Can't restore surface TWMV");
+    HDC dc = nullptr;
+    FLastResult = surface->GetDC(&dc);
+    if (FLastResult != DD_OK) {
+      ReleaseSlot(i);
+      Fail("Error FpSurface->GetDC (RestoreSurfaces)");
+      continue;
+    }
+    TBitmap scratch(Picture()->Width(), FCutHeight);
+    PaintFrame(i, dc, FFrameWidth, FFrameHeight, scratch);
+    surface->ReleaseDC(dc);
+  }
+}
+
+void TWMV::CloseDXMovie() {
+  for (int i = 0; i < kMaxFrames; ++i) ReleaseSlot(i);
+}
+
+}  // namespace components

@@ -1,0 +1,112 @@
+// TWMV: one frame of an animation strip. The picture is a vertical strip of
+// equally tall frames (frame 0 on top), cut at creation into one off-screen
+// surface per frame; the caller picks NumberFrame before each DrawMovie.
+// A child control of the engine TWss, from which it reads the display.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "components/Wss.h"
+#include "framework/TBitmap.h"
+#include "framework/TImage.h"
+
+namespace components {
+
+class TWMV : public framework::TImage, public TWssSurfaceOwner {
+ public:
+  static constexpr int kMaxFrames = 200;
+
+  explicit TWMV(TComponent* AOwner);
+  ~TWMV() override;
+  std::string ClassName() const override { return "TWMV"; }
+
+  // The decoded copy of a JPEG strip, from which its frames are cut.
+  const framework::TBitmap& GetDibBitmap() const { return FDibBitmap; }
+  void SetFDibBitmap(const framework::TBitmap* b);
+  bool GetDibLoaded() const { return FDibLoaded; }
+
+  TNotifyEvent OnError;
+  std::string GetErrorResult() const;
+  void SetErrorResult(const std::string& text);
+
+  int GetShowX() const { return FShowX; }
+  void SetShowX(int v);
+  int GetShowY() const { return FShowY; }
+  void SetShowY(int v);
+  int GetNumberFrame() const { return FNumberFrame; }
+  void SetNumberFrame(int n) { FNumberFrame = n; }
+  // OriginalHeight: the height of one frame in the picture.
+  int GetYOffsetFrame() const { return FOriginalHeight; }
+  void SetYOffsetFrame(int v);
+  bool GetTransparency() const { return FTransparency; }
+  void SetTransparency(bool on);
+  bool GetStretching() const { return FStretching; }
+  void SetStretching(bool on) { FStretching = on; }
+  int GetStretchWidth() const { return FStretchWidth; }
+  void SetStretchWidth(int v) { FStretchWidth = v; }
+  int GetStretchHeight() const { return FStretchHeight; }
+  void SetStretchHeight(int v) { FStretchHeight = v; }
+
+  void CreateDXMovie();
+  void Create1Surface(int i, int w, int h);
+  void DDSetColorKey(platform::IDirectDrawSurface* surface, platform::COLORREF colour, int i);
+  platform::DWORD DDColorMatch(platform::IDirectDrawSurface* surface, platform::COLORREF colour);
+  // Draws frame NumberFrame. An empty slot (its creation failed, or the frames
+  // were closed) or a NumberFrame outside 0..199 draws nothing and records
+  // "eFpSurface==NULL", as a still sprite without a surface does.
+  void DrawMovie();
+  void DrawImageFunc();
+  void RestoreSurfaces();
+  void CloseDXMovie();
+
+  void RestoreForEngine() override { RestoreSurfaces(); }
+  void CloseForEngine() override { CloseDXMovie(); }
+
+  // For tests.
+  int GetFrameCount() const { return FFrameCount; }
+  int GetFrameWidth() const { return FFrameWidth; }
+  int GetFrameHeight() const { return FFrameHeight; }
+  platform::IDirectDrawSurface* GetFrameSurface(int i) const;
+  platform::DWORD GetBltFlags() const { return FBltFlags; }
+  platform::HRESULT GetLastResult() const { return FLastResult; }
+
+ private:
+  TWss* Engine() const;
+  void Fail(const std::string& text);
+  void ReleaseSlot(int i);
+  const framework::TBitmap& SourceBitmap() const;
+  // Copies frame i's rows into the scratch bitmap and stretches it onto dc.
+  void PaintFrame(int i, platform::HDC dc, int w, int h, framework::TBitmap& scratch);
+
+  framework::TBitmap FDibBitmap;
+  bool FDibLoaded = false;
+  int FShowX = 0, FShowY = 0;
+  int FNumberFrame = 0;
+  int FOriginalHeight = 0;
+  bool FTransparency = false;
+  bool FStretching = false;
+  int FStretchWidth = 100, FStretchHeight = 100;
+
+  platform::IDirectDraw* FDD = nullptr;
+  platform::IDirectDrawSurface* FDDPRIM = nullptr;
+  platform::IDirectDrawSurface* FDDBACK = nullptr;
+  std::array<platform::IDirectDrawSurface*, kMaxFrames> FSurfaces{};
+  int FFrameCount = 0;
+  int FFrameWidth = 0, FFrameHeight = 0;
+  bool FIsJpeg = false;
+  bool FFromDib = false;  // the frames were cut from DibBitmap
+  int FCutHeight = 0;     // OriginalHeight when the frames were cut
+  platform::HRESULT FLastResult = 0;
+  platform::RECT SrcRect;
+  platform::DWORD FBltFlags = platform::DDBLTFAST_NOCOLORKEY;
+  // Only while CreateDXMovie runs.
+  std::unique_ptr<framework::TBitmap> FScratch;
+
+  mutable std::mutex FErrorMutex;
+  std::string FErrorResult;
+};
+
+}  // namespace components
