@@ -150,7 +150,7 @@ Image Banner(const LakeScene& scene) {
   Image full = ComposeScene(scene, 0, true);
   Image crop(1024, 169);
   for (int y = 0; y < crop.h; ++y)
-    for (int x = 0; x < 1024; ++x) crop.at(x, y) = full.at(x, 300 + y);
+    for (int x = 0; x < 1024; ++x) crop.at(x, y) = full.at(x, 372 + y);
   Image img = Resize(crop, 546, 90);
   for (int y = 0; y < 90; ++y)
     for (int x = 0; x < 546; ++x) {
@@ -161,12 +161,17 @@ Image Banner(const LakeScene& scene) {
   Image text(546, 90, {}, 0.f);
   DrawText(text, 18, 20, 20, "BRISVANE", Hex(0xFFF6E6), 1.15f);
   DrawText(text, 20, 50, 8, "SCREENSAVER", Mix(pal::kRim, Hex(0xFFFFFF), 0.35f), 1.f);
-  Image shadow = text;
+  // A soft shadow down and to the right lifts the title off the picture.
+  Image shadow(546, 90);
+  for (int y = 2; y < 90; ++y)
+    for (int x = 2; x < 546; ++x) {
+      float a = text.alpha(x - 2, y - 2) * 255.f;
+      shadow.at(x, y) = {a, a, a};
+    }
   BoxBlur(shadow, 2, 2);
   for (int y = 0; y < 90; ++y)
     for (int x = 0; x < 546; ++x) {
-      float sa = std::min(1.f, 0.f + (y >= 2 && x >= 2 ? text.alpha(x - 2, y - 2) : 0.f)) * 0.5f;
-      img.at(x, y) = Mix(img.at(x, y), Hex(0x141A26), sa);
+      img.at(x, y) = Mix(img.at(x, y), Hex(0x141A26), shadow.at(x, y).r / 255.f * 0.6f);
       img.at(x, y) = Mix(img.at(x, y), text.at(x, y), text.alpha(x, y));
     }
   return img;
