@@ -7,55 +7,28 @@ namespace components {
 
 using namespace platform;
 
-TWIM::TWIM(TComponent* AOwner) : framework::TImage(AOwner) {}
+TWIM::TWIM(TComponent* AOwner) : TWSprite(AOwner) {}
 
 // The engine normally closes the surface first; one still held is released
 // here so a sprite destroyed on its own does not leak it.
 TWIM::~TWIM() { ReleaseSurface(); }
 
-TWss* TWIM::Engine() const { return dynamic_cast<TWss*>(Parent()); }
-
-std::string TWIM::GetErrorResult() const {
-  std::lock_guard lock(FErrorMutex);
-  return FErrorResult;
-}
-
-void TWIM::SetErrorResult(const std::string& text) {
-  std::lock_guard lock(FErrorMutex);
-  FErrorResult = text;
-}
-
-void TWIM::Fail(const std::string& text) {
-  SetErrorResult(text);
-  if (OnError) OnError(this);
-}
 
 void TWIM::ReleaseSurface() {
   if (FpSurface) FpSurface->Release();
   FpSurface = nullptr;
 }
 
-// Without a parent engine there is no display to scale to: design space is kept.
-void TWIM::SetShowX(int v) {
-  TWss* e = Engine();
-  FShowX = FStretching && e ? v * e->GetWidthScreen() / 1024 : v;
-}
-
-void TWIM::SetShowY(int v) {
-  TWss* e = Engine();
-  FShowY = FStretching && e ? v * e->GetHeightScreen() / 768 : v;
-}
-
 void TWIM::SetOriginalWidth(int v) {
   FOriginalWidth = v;
   TWss* e = Engine();
-  FStretchWidth = e ? v * e->GetWidthScreen() / 1024 : v;
+  FStretchWidth = e ? e->DesignToScreenX(v) : v;
 }
 
 void TWIM::SetOriginalHeight(int v) {
   FOriginalHeight = v;
   TWss* e = Engine();
-  FStretchHeight = e ? v * e->GetHeightScreen() / 768 : v;
+  FStretchHeight = e ? e->DesignToScreenY(v) : v;
 }
 
 void TWIM::PaintPicture(HDC dc) {
@@ -66,13 +39,7 @@ void TWIM::PaintPicture(HDC dc) {
 }
 
 void TWIM::CreateDXImage() {
-  TWss* e = Engine();
-  FDD = e ? e->FDD.load() : nullptr;
-  FDDBACK = e ? e->FDDBACK.load() : nullptr;
-  FDDPRIM = e ? e->FDDPRIM.load() : nullptr;
-  if (!FDD) return Fail("FDD==NULL");
-  if (!FDDBACK) return Fail("FDDBACK==NULL");
-  if (!FDDPRIM) return Fail("FDDPRIM==NULL");
+  if (!TakeEngineSurfaces()) return;
 
   // A second creation replaces the first surface instead of leaking it.
   ReleaseSurface();
@@ -130,17 +97,7 @@ void TWIM::DrawImage() {
 
 void TWIM::DrawImageFunc() {
   if (!FpSurface) return Fail("eFpSurface==NULL");
-  TWss* e = Engine();
-  IDirectDrawSurface* back = e ? e->FDDBACK.load() : nullptr;
-  if (!back) return Fail("eFDDBACK==NULL");
-  const auto copy = ClipSpriteCopy(FShowX, FShowY, SrcRect, e->Width(), e->Height());
-  if (!copy) return;
-  do {
-    FLastResult = back->BltFast(static_cast<DWORD>(copy->x), static_cast<DWORD>(copy->y), FpSurface, &copy->source,
-                                FBltFlags);
-  } while (FLastResult == DDERR_WASSTILLDRAWING);
-  if (FLastResult == DDERR_SURFACELOST) return Fail("Lost surface");
-  if (FLastResult != DD_OK) Fail("Error FDDBACK->BltFast (BMP) err #" + BltErrorName(FLastResult));
+  CopyToBackSurface(FpSurface, "BMP");
 }
 
 void TWIM::RestoreSurface() {

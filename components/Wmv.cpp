@@ -11,27 +11,11 @@ using namespace platform;
 using framework::Rect;
 using framework::TBitmap;
 
-TWMV::TWMV(TComponent* AOwner) : framework::TImage(AOwner) {}
+TWMV::TWMV(TComponent* AOwner) : TWSprite(AOwner) {}
 
 // Surfaces the engine did not close are released rather than leaked.
 TWMV::~TWMV() { CloseDXMovie(); }
 
-TWss* TWMV::Engine() const { return dynamic_cast<TWss*>(Parent()); }
-
-std::string TWMV::GetErrorResult() const {
-  std::lock_guard lock(FErrorMutex);
-  return FErrorResult;
-}
-
-void TWMV::SetErrorResult(const std::string& text) {
-  std::lock_guard lock(FErrorMutex);
-  FErrorResult = text;
-}
-
-void TWMV::Fail(const std::string& text) {
-  SetErrorResult(text);
-  if (OnError) OnError(this);
-}
 
 IDirectDrawSurface* TWMV::GetFrameSurface(int i) const {
   return i >= 0 && i < kMaxFrames ? FSurfaces[static_cast<std::size_t>(i)] : nullptr;
@@ -50,34 +34,18 @@ void TWMV::SetFDibBitmap(const TBitmap* b) {
   FDibLoaded = true;
 }
 
-void TWMV::SetShowX(int v) {
-  TWss* e = Engine();
-  FShowX = FStretching && e ? v * e->GetWidthScreen() / 1024 : v;
-}
-
-void TWMV::SetShowY(int v) {
-  TWss* e = Engine();
-  FShowY = FStretching && e ? v * e->GetHeightScreen() / 768 : v;
-}
-
 void TWMV::SetYOffsetFrame(int v) {
   FOriginalHeight = v;
   TWss* e = Engine();
   if (!FStretching || !e) return;
-  FStretchWidth = Picture()->Width() * e->GetWidthScreen() / 1024;
-  FStretchHeight = v * e->GetHeightScreen() / 768;
+  FStretchWidth = e->DesignToScreenX(Picture()->Width());
+  FStretchHeight = e->DesignToScreenY(v);
 }
 
 const TBitmap& TWMV::SourceBitmap() const { return FFromDib ? FDibBitmap : Picture()->Bitmap(); }
 
 void TWMV::CreateDXMovie() {
-  TWss* e = Engine();
-  FDD = e ? e->FDD.load() : nullptr;
-  FDDBACK = e ? e->FDDBACK.load() : nullptr;
-  FDDPRIM = e ? e->FDDPRIM.load() : nullptr;
-  if (!FDD) return Fail("FDD==NULL");
-  if (!FDDBACK) return Fail("FDDBACK==NULL");
-  if (!FDDPRIM) return Fail("FDDPRIM==NULL");
+  if (!TakeEngineSurfaces()) return;
 
   // Frames of an earlier creation are released, not leaked.
   CloseDXMovie();
@@ -218,17 +186,7 @@ void TWMV::DrawMovie() {
 void TWMV::DrawImageFunc() {
   IDirectDrawSurface* frame = GetFrameSurface(FNumberFrame);
   if (!frame) return Fail("eFpSurface==NULL");
-  TWss* e = Engine();
-  IDirectDrawSurface* back = e ? e->FDDBACK.load() : nullptr;
-  if (!back) return Fail("eFDDBACK==NULL");
-  const auto copy = ClipSpriteCopy(FShowX, FShowY, SrcRect, e->Width(), e->Height());
-  if (!copy) return;
-  do {
-    FLastResult =
-        back->BltFast(static_cast<DWORD>(copy->x), static_cast<DWORD>(copy->y), frame, &copy->source, FBltFlags);
-  } while (FLastResult == DDERR_WASSTILLDRAWING);
-  if (FLastResult == DDERR_SURFACELOST) return Fail("Lost surface");
-  if (FLastResult != DD_OK) Fail("Error FDDBACK->BltFast (MOV) err #" + BltErrorName(FLastResult));
+  CopyToBackSurface(frame, "MOV");
 }
 
 void TWMV::RestoreSurfaces() {

@@ -6,16 +6,14 @@
 
 #include <array>
 #include <memory>
-#include <mutex>
 #include <string>
 
-#include "components/Wss.h"
+#include "components/WSprite.h"
 #include "framework/TBitmap.h"
-#include "framework/TImage.h"
 
 namespace components {
 
-class TWMV : public framework::TImage, public TWssSurfaceOwner {
+class TWMV : public TWSprite {
  public:
   static constexpr int kMaxFrames = 200;
 
@@ -28,27 +26,12 @@ class TWMV : public framework::TImage, public TWssSurfaceOwner {
   void SetFDibBitmap(const framework::TBitmap* b);
   bool GetDibLoaded() const { return FDibLoaded; }
 
-  TNotifyEvent OnError;
-  std::string GetErrorResult() const;
-  void SetErrorResult(const std::string& text);
-
-  int GetShowX() const { return FShowX; }
-  void SetShowX(int v);
-  int GetShowY() const { return FShowY; }
-  void SetShowY(int v);
   int GetNumberFrame() const { return FNumberFrame; }
   void SetNumberFrame(int n) { FNumberFrame = n; }
   // OriginalHeight: the height of one frame in the picture.
   int GetYOffsetFrame() const { return FOriginalHeight; }
   void SetYOffsetFrame(int v);
-  bool GetTransparency() const { return FTransparency; }
   void SetTransparency(bool on);
-  bool GetStretching() const { return FStretching; }
-  void SetStretching(bool on) { FStretching = on; }
-  int GetStretchWidth() const { return FStretchWidth; }
-  void SetStretchWidth(int v) { FStretchWidth = v; }
-  int GetStretchHeight() const { return FStretchHeight; }
-  void SetStretchHeight(int v) { FStretchHeight = v; }
 
   void CreateDXMovie();
   void Create1Surface(int i, int w, int h);
@@ -70,12 +53,8 @@ class TWMV : public framework::TImage, public TWssSurfaceOwner {
   int GetFrameWidth() const { return FFrameWidth; }
   int GetFrameHeight() const { return FFrameHeight; }
   platform::IDirectDrawSurface* GetFrameSurface(int i) const;
-  platform::DWORD GetBltFlags() const { return FBltFlags; }
-  platform::HRESULT GetLastResult() const { return FLastResult; }
 
  private:
-  TWss* Engine() const;
-  void Fail(const std::string& text);
   void ReleaseSlot(int i);
   const framework::TBitmap& SourceBitmap() const;
   // Copies frame i's rows into the scratch bitmap and stretches it onto dc.
@@ -83,30 +62,16 @@ class TWMV : public framework::TImage, public TWssSurfaceOwner {
 
   framework::TBitmap FDibBitmap;
   bool FDibLoaded = false;
-  int FShowX = 0, FShowY = 0;
   int FNumberFrame = 0;
   int FOriginalHeight = 0;
-  bool FTransparency = false;
-  bool FStretching = false;
-  int FStretchWidth = 100, FStretchHeight = 100;
-
-  platform::IDirectDraw* FDD = nullptr;
-  platform::IDirectDrawSurface* FDDPRIM = nullptr;
-  platform::IDirectDrawSurface* FDDBACK = nullptr;
   std::array<platform::IDirectDrawSurface*, kMaxFrames> FSurfaces{};
   int FFrameCount = 0;
   int FFrameWidth = 0, FFrameHeight = 0;
   bool FIsJpeg = false;
   bool FFromDib = false;  // the frames were cut from DibBitmap
   int FCutHeight = 0;     // OriginalHeight when the frames were cut
-  platform::HRESULT FLastResult = 0;
-  platform::RECT SrcRect;
-  platform::DWORD FBltFlags = platform::DDBLTFAST_NOCOLORKEY;
   // Only while CreateDXMovie runs.
   std::unique_ptr<framework::TBitmap> FScratch;
-
-  mutable std::mutex FErrorMutex;
-  std::string FErrorResult;
 };
 
 }  // namespace components

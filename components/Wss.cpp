@@ -308,23 +308,10 @@ void TWss::SetInterval(int ms) {
   FTickPeriod.store((1000 / ms) * 20);
 }
 
-std::string TWss::GetErrorResult() const {
-  std::lock_guard<std::mutex> lock(FTextMutex);
-  return FErrorResult;
-}
-
-void TWss::SetErrorResult(const std::string& text) {
-  std::lock_guard<std::mutex> lock(FTextMutex);
-  FErrorResult = text;
-}
-
-void TWss::Fail(const std::string& text) {
-  SetErrorResult(text);
-  if (OnError) OnError(this);
-}
+void TWss::Fail(const std::string& text) { FError.Report(text, OnError, this); }
 
 void TWss::FailAndClose(const std::string& text) {
-  SetErrorResult(text);
+  FError.SetText(text);
   CloseDirectDraw();
   if (OnError) OnError(this);
 }

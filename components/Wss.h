@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "components/ErrorReport.h"
 #include "framework/TApplication.h"
 #include "framework/TControl.h"
 #include "framework/TForm.h"
@@ -64,8 +65,11 @@ class TWss : public framework::TPanel {
   void SetColorDepth(int value) { FColorDepth = value; }
   int GetInterval() const { return FTimerDelay; }
   void SetInterval(int ms);
-  std::string GetErrorResult() const;
-  void SetErrorResult(const std::string& text);
+  std::string GetErrorResult() const { return FError.Text(); }
+  void SetErrorResult(const std::string& text) { FError.SetText(text); }
+  // A position or size of the 1024 x 768 design space on this display (truncating).
+  int DesignToScreenX(int v) const { return v * FWidthScreen / 1024; }
+  int DesignToScreenY(int v) const { return v * FHeightScreen / 768; }
   bool GetUseIdle() const { return FUseIdle.load(); }
   void SetUseIdle(bool on) { FUseIdle.store(on); }
   bool GetDualMonitor() const { return FDualMonitor; }
@@ -171,8 +175,8 @@ class TWss : public framework::TPanel {
   std::optional<platform::GUID> FSecondaryGuid;
   int FEnumeratedDevices = 0;
 
-  mutable std::mutex FTextMutex;  // ErrorResult and the test strings cross threads
-  std::string FErrorResult;
+  ErrorReport FError;
+  mutable std::mutex FTextMutex;  // the test strings cross threads
   std::string FTestString, FTestString2, FTestString3;
   std::atomic<bool> FShowFPS{false};
   std::atomic<bool> FShowTestString{false}, FShowTestString2{false}, FShowTestString3{false};

@@ -4,22 +4,17 @@
 
 #include <cstdio>
 
+#include "platform/ProcessWide.h"
+
 namespace platform {
 
 namespace {
-std::mutex gDriverMutex;
-std::shared_ptr<DisplayDriver> gDriver;
+ProcessWide<std::shared_ptr<DisplayDriver>> gDriver;
 }  // namespace
 
-void SetDisplayDriver(std::shared_ptr<DisplayDriver> driver) {
-  std::lock_guard<std::mutex> lock(gDriverMutex);
-  gDriver = std::move(driver);
-}
+void SetDisplayDriver(std::shared_ptr<DisplayDriver> driver) { gDriver.Set(std::move(driver)); }
 
-std::shared_ptr<DisplayDriver> GetDisplayDriver() {
-  std::lock_guard<std::mutex> lock(gDriverMutex);
-  return gDriver;
-}
+std::shared_ptr<DisplayDriver> GetDisplayDriver() { return gDriver.Get(); }
 
 DisplayDriver::DisplayDriver() : gamma_(IdentityRamp()) {}
 

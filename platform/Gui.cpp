@@ -1,22 +1,15 @@
 #include "platform/Gui.h"
 
-#include <mutex>
+#include "platform/ProcessWide.h"
 
 namespace platform {
 
 namespace {
-std::mutex gMutex;
-std::shared_ptr<Gui> gGui;
+ProcessWide<std::shared_ptr<Gui>> gGui;
 }  // namespace
 
-void SetGui(std::shared_ptr<Gui> gui) {
-  std::lock_guard<std::mutex> lock(gMutex);
-  gGui = std::move(gui);
-}
+void SetGui(std::shared_ptr<Gui> gui) { gGui.Set(std::move(gui)); }
 
-std::shared_ptr<Gui> GetGui() {
-  std::lock_guard<std::mutex> lock(gMutex);
-  return gGui;
-}
+std::shared_ptr<Gui> GetGui() { return gGui.Get(); }
 
 }  // namespace platform

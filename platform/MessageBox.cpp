@@ -4,13 +4,13 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
+
+#include "platform/ProcessWide.h"
 
 namespace platform {
 
 namespace {
-std::mutex gMutex;
-MessageBoxHandler gHandler;
+ProcessWide<MessageBoxHandler> gHandler;
 
 int Record(const char* path, const std::string& text, const std::string& caption) {
   if (FILE* f = std::fopen(path, "a")) {
@@ -30,19 +30,11 @@ int ShowWithSdl(const std::string& text, const std::string& caption, unsigned fl
 }
 }  // namespace
 
-void SetMessageBoxHandler(MessageBoxHandler handler) {
-  std::lock_guard<std::mutex> lock(gMutex);
-  gHandler = std::move(handler);
-}
+void SetMessageBoxHandler(MessageBoxHandler handler) { gHandler.Set(std::move(handler)); }
 
 int ShowMessageBox(WindowId owner, const std::string& text, const std::string& caption, unsigned flags) {
   if (const char* log = std::getenv("BRISVANE_MESSAGEBOX_LOG"); log && *log) return Record(log, text, caption);
-  MessageBoxHandler handler;
-  {
-    std::lock_guard<std::mutex> lock(gMutex);
-    handler = gHandler;
-  }
-  if (handler) return handler(owner, text, caption, flags);
+  if (MessageBoxHandler handler = gHandler.Get()) return handler(owner, text, caption, flags);
   return ShowWithSdl(text, caption, flags);
 }
 

@@ -1,5 +1,7 @@
 #include "platform/Mixer.h"
 
+#include "platform/ProcessWide.h"
+
 #include <alsa/asoundlib.h>
 
 #include <mutex>
@@ -65,8 +67,7 @@ class AlsaMixer : public Mixer {
   snd_mixer_elem_t* element_ = nullptr;
 };
 
-std::mutex factoryMutex;
-std::function<std::unique_ptr<Mixer>()> factory;
+ProcessWide<std::function<std::unique_ptr<Mixer>()>> gFactory;
 
 }  // namespace
 
@@ -94,16 +95,10 @@ bool SetMasterVolume(Mixer& mixer, std::uint32_t detail) {
 std::unique_ptr<Mixer> MakeAlsaMixer(const std::string& card) { return std::make_unique<AlsaMixer>(card); }
 
 std::unique_ptr<Mixer> MakeSystemMixer() {
-  {
-    std::lock_guard<std::mutex> lock(factoryMutex);
-    if (factory) return factory();
-  }
+  if (auto factory = gFactory.Get()) return factory();
   return MakeAlsaMixer();
 }
 
-void SetMixerFactoryForTesting(std::function<std::unique_ptr<Mixer>()> f) {
-  std::lock_guard<std::mutex> lock(factoryMutex);
-  factory = std::move(f);
-}
+void SetMixerFactoryForTesting(std::function<std::unique_ptr<Mixer>()> f) { gFactory.Set(std::move(f)); }
 
 }  // namespace platform

@@ -8,19 +8,16 @@
 #include <netdb.h>
 #include <thread>
 
+#include "platform/ProcessWide.h"
 #include "platform/SocketError.h"
 
 namespace platform {
 
 namespace {
-std::mutex gResolverMutex;
-Resolver gResolver;
+ProcessWide<Resolver> gResolver;
 }  // namespace
 
-void SetResolverForTesting(Resolver resolver) {
-  std::lock_guard<std::mutex> lock(gResolverMutex);
-  gResolver = std::move(resolver);
-}
+void SetResolverForTesting(Resolver resolver) { gResolver.Set(std::move(resolver)); }
 
 LookupResult ResolveHost(const std::string& host, std::uint16_t port) {
   LookupResult result;
@@ -57,11 +54,7 @@ struct NameLookup::State {
 };
 
 NameLookup::NameLookup(const std::string& host, std::uint16_t port) : FState(std::make_shared<State>()) {
-  Resolver resolver;
-  {
-    std::lock_guard<std::mutex> lock(gResolverMutex);
-    resolver = gResolver;
-  }
+  Resolver resolver = gResolver.Get();
   if (!resolver) resolver = ResolveHost;
   // The thread holds the state itself, so an abandoned lookup writes into memory that is still alive.
   FState->thread = std::thread([state = FState, resolver, host, port] {

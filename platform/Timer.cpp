@@ -7,6 +7,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/ProcessWide.h"
+
 namespace platform {
 
 namespace {
@@ -46,8 +48,7 @@ void RunTimer(std::shared_ptr<PeriodicTimer> t) {
   }
 }
 
-std::mutex gClockMutex;
-std::function<std::uint32_t()> gClock;
+ProcessWide<std::function<std::uint32_t()>> gClock;
 
 }  // namespace
 
@@ -98,17 +99,11 @@ bool TimeKillEvent(std::uint32_t id) {
 }
 
 std::uint32_t TimeGetTime() {
-  {
-    std::lock_guard<std::mutex> lock(gClockMutex);
-    if (gClock) return gClock();
-  }
+  if (auto clock = gClock.Get()) return clock();
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
   return static_cast<std::uint32_t>(ms);
 }
 
-void SetTimeGetTimeForTesting(std::function<std::uint32_t()> clock) {
-  std::lock_guard<std::mutex> lock(gClockMutex);
-  gClock = std::move(clock);
-}
+void SetTimeGetTimeForTesting(std::function<std::uint32_t()> clock) { gClock.Set(std::move(clock)); }
 
 }  // namespace platform

@@ -50,9 +50,9 @@ TEST(RegistryPath, FollowsXdgThenHomeThenPasswordDatabase) {
 
   setenv("XDG_CONFIG_HOME", "/cfg/x", 1);
   EXPECT_EQ(platform::RegistryFilePath(), "/cfg/x/brisvane/HKEY_CURRENT_USER.reg");
-  setenv("HOME", "/home/someone", 1);
+  setenv("HOME", "/srv/users/someone", 1);
   setenv("XDG_CONFIG_HOME", "relative/dir", 1);  // not absolute: ignored
-  EXPECT_EQ(platform::RegistryFilePath(), "/home/someone/.config/brisvane/HKEY_CURRENT_USER.reg");
+  EXPECT_EQ(platform::RegistryFilePath(), "/srv/users/someone/.config/brisvane/HKEY_CURRENT_USER.reg");
   unsetenv("XDG_CONFIG_HOME");
   unsetenv("HOME");
   const std::string fallback = platform::RegistryFilePath();
