@@ -27,6 +27,14 @@ bench: deps
 	cmake --build $(BENCH) -j$(JOBS)
 	scripts/bench.sh $(BENCH)
 
+# Regenerates every picture and the music in assets/ and the art pages in docs/.
+ART := build/art
+assets:
+	cmake -S tools/art -B $(ART) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(ART) -j$(JOBS)
+	$(ART)/art_generate assets
+	$(ART)/art_sheet assets docs
+
 # Regenerates config/data/ (the location tables) from the pinned npm packages
 # of tools/locations; needs Node and the npm registry.
 tables:
