@@ -274,6 +274,32 @@ TEST_F(WimTest, LostDisplayDrawsNothingUntilRestored) {
   EXPECT_FALSE(s->GetSurface());
 }
 
+// A sprite class built on TWIM, as the gadgets are: the engine neither
+// restores nor closes it, because it asks by exact class name.
+class GadgetLike : public TWIM {
+ public:
+  using TWIM::TWIM;
+  std::string ClassName() const override { return "TWGC"; }
+};
+
+TEST_F(WimTest, TheEngineRestoresAndClosesOnlyExactTWIM) {
+  Open();
+  TWIM* still = DrawAt(0, 0, 8, 8);
+  auto* gadget = Make<GadgetLike>();
+  gadget->Picture()->Assign(NumberedBitmap(8, 8, 2));
+  gadget->CreateDXImage();
+  ASSERT_TRUE(gadget->GetSurface());
+  env.display->LoseSurfaces();
+  wss->Tick();  // the frame restores the chain and asks the exact TWIM to refill
+  auto pixel = [](TWIM* s) { return s->GetSurface()->Pixels()[0] & 0xFFFFFF; };
+  EXPECT_EQ(pixel(still), Numbered(0, 0));
+  EXPECT_EQ(gadget->GetSurface()->IsLost(), platform::DDERR_SURFACELOST);  // restored by no one
+  wss->SetEnabled(false);
+  EXPECT_FALSE(still->GetSurface());
+  EXPECT_TRUE(gadget->GetSurface());  // its owner closes it
+  gadget->CloseDXImage();
+}
+
 TEST_F(WimTest, EngineClosesTheSurface) {
   Open();
   TWIM* s = DrawAt(0, 0, 8, 8);
