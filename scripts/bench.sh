@@ -7,5 +7,6 @@ export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=offscreen
 for b in "$dir"/bench/bench_*; do
   [ -x "$b" ] || continue
   echo "== $(basename "$b")"
-  "$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true "${BENCH_ARGS[@]:-}"
+  # shellcheck disable=SC2086 # BENCH_ARGS holds extra flags, split on purpose
+  "$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true ${BENCH_ARGS:-}
 done
