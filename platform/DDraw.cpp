@@ -194,7 +194,7 @@ HRESULT IDirectDrawSurface::Flip(IDirectDrawSurface*, DWORD) {
   if (!(caps_ & DDSCAPS_FLIP) || !attached_) return DDERR_NOTFLIPPABLE;
   if (LostNow()) return DDERR_SURFACELOST;
   pixels_.swap(attached_->pixels_);
-  device_->driver->Present(pixels_.data(), width_, height_);
+  device_->driver->Present(pixels_, width_, height_);
   return DD_OK;
 }
 

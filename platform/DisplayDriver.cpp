@@ -82,10 +82,10 @@ bool HeadlessDisplayDriver::BindWindow(WindowId window, bool) {
 
 void HeadlessDisplayDriver::Released() { window_.store(0); }
 
-void HeadlessDisplayDriver::Present(const std::uint32_t* pixels, int width, int height) {
+void HeadlessDisplayDriver::Present(std::vector<std::uint32_t>& frame, int width, int height) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    last_.assign(pixels, pixels + static_cast<std::size_t>(width) * height);
+    last_ = frame;  // a copy: the flip chain keeps its contents, as tests expect
     width_ = width;
     height_ = height;
   }

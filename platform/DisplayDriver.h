@@ -51,9 +51,11 @@ class DisplayDriver {
   virtual void ModeChanged(int width, int height, int bpp) { (void)width, (void)height, (void)bpp; }
   // The display object was released: give the screen back.
   virtual void Released() {}
-  // Called on the frame thread by Flip with the finished front buffer. Must copy
-  // what it needs before returning; the buffer is drawn into again afterwards.
-  virtual void Present(const std::uint32_t* pixels, int width, int height) = 0;
+  // Called on the frame thread by Flip with the finished front buffer
+  // (width * height pixels). The driver may keep the buffer by swapping it for
+  // one of its own of the same size, which saves a copy per frame; whatever the
+  // caller gets back is drawn over before it is shown again.
+  virtual void Present(std::vector<std::uint32_t>& frame, int width, int height) = 0;
 
   // Surfaces created before the current epoch are lost. Bumped when the window
   // or device goes away (minimised, focus lost, device reset).
@@ -95,7 +97,7 @@ std::shared_ptr<DisplayDriver> GetDisplayDriver();
 class HeadlessDisplayDriver : public DisplayDriver {
  public:
   HeadlessDisplayDriver() = default;
-  void Present(const std::uint32_t* pixels, int width, int height) override;
+  void Present(std::vector<std::uint32_t>& frame, int width, int height) override;
   bool BindWindow(WindowId window, bool exclusive) override;
   void Released() override;
 

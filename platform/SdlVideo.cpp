@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace platform {
@@ -58,9 +59,8 @@ int ShiftState(Uint16 mod) {
 SdlVideo::SdlVideo() = default;
 
 std::shared_ptr<SdlVideo> SdlVideo::Create(std::string* error) {
-  // The software path: with no GPU, SDL's OpenGL renderer costs several times more.
+  // The window's own framebuffer: with no GPU, SDL's OpenGL path costs several times more.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
@@ -75,11 +75,7 @@ std::shared_ptr<SdlVideo> SdlVideo::Create(std::string* error) {
 }
 
 SdlVideo::~SdlVideo() {
-  if (texture_) SDL_DestroyTexture(texture_);
-  for (auto& [id, w] : windows_) {
-    if (w.renderer) SDL_DestroyRenderer(w.renderer);
-    if (w.window) SDL_DestroyWindow(w.window);
-  }
+  for (auto& [id, w] : windows_) SDL_DestroyWindow(w.window);
   SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
 }
 
@@ -107,23 +103,49 @@ void SdlVideo::DestroyWindow(WindowId id) {
   Window* w = Find(id);
   if (!w) return;
   if (bound_ == id) {
-    if (texture_) SDL_DestroyTexture(texture_);
-    texture_ = nullptr;
     bound_ = 0;
+    shown_.clear();
   }
-  if (w->renderer) SDL_DestroyRenderer(w->renderer);
   SDL_DestroyWindow(w->window);
   windows_.erase(id);
 }
 
-void SdlVideo::PaintWindow(Window& w) {
-  if (!w.renderer) w.renderer = SDL_CreateRenderer(w.window, -1, SDL_RENDERER_SOFTWARE);
-  if (!w.renderer) return;
-  const std::uint32_t c = w.options.color;  // 0x00BBGGRR
-  SDL_SetRenderDrawColor(w.renderer, c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF, 255);
-  SDL_RenderClear(w.renderer);
-  if (texture_ && bound_ && Find(bound_) == &w && !shown_.empty()) SDL_RenderCopy(w.renderer, texture_, nullptr, nullptr);
-  SDL_RenderPresent(w.renderer);
+void SdlVideo::PaintWindow(Window& w) { Blit(w); }
+
+void SdlVideo::Blit(Window& w) {
+  SDL_Surface* target = SDL_GetWindowSurface(w.window);
+  if (!target) return;
+  const bool frame = bound_ && Find(bound_) == &w && !shown_.empty();
+  const std::uint32_t c = frame ? 0 : w.options.color;  // 0x00BBGGRR; bars are black
+  const Uint32 fill = SDL_MapRGB(target->format, c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+  if (!frame) {
+    SDL_FillRect(target, nullptr, fill);
+    SDL_UpdateWindowSurface(w.window);
+    return;
+  }
+  // The logical mode scaled to the window with its aspect kept.
+  const double scale = std::min(static_cast<double>(target->w) / shownWidth_,
+                                static_cast<double>(target->h) / shownHeight_);
+  SDL_Rect dst;
+  dst.w = std::max(1, static_cast<int>(shownWidth_ * scale));
+  dst.h = std::max(1, static_cast<int>(shownHeight_ * scale));
+  dst.x = (target->w - dst.w) / 2;
+  dst.y = (target->h - dst.h) / 2;
+  const SDL_Rect bars[4] = {{0, 0, target->w, dst.y},
+                            {0, dst.y + dst.h, target->w, target->h - dst.y - dst.h},
+                            {0, dst.y, dst.x, dst.h},
+                            {dst.x + dst.w, dst.y, target->w - dst.x - dst.w, dst.h}};
+  for (const SDL_Rect& bar : bars)
+    if (bar.w > 0 && bar.h > 0) SDL_FillRect(target, &bar, fill);
+  SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(shown_.data(), shownWidth_, shownHeight_, 32,
+                                                           shownWidth_ * 4, SDL_PIXELFORMAT_RGB888);
+  if (!source) return;
+  if (dst.w == shownWidth_ && dst.h == shownHeight_)
+    SDL_BlitSurface(source, nullptr, target, &dst);
+  else
+    SDL_BlitScaled(source, nullptr, target, &dst);
+  SDL_FreeSurface(source);
+  SDL_UpdateWindowSurface(w.window);
 }
 
 void SdlVideo::ShowWindow(WindowId id, bool visible) {
@@ -231,6 +253,7 @@ bool SdlVideo::Translate(const SDL_Event& e, GuiEvent& event) {
           minimised_.store(false);
           return false;
         case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
           if (Window* w = Find(event.window)) PaintWindow(*w);
           return false;
         default:
@@ -284,25 +307,17 @@ bool SdlVideo::BindWindow(WindowId id, bool exclusive) {
     SDL_ShowWindow(w->window);
     SDL_RaiseWindow(w->window);
   }
-  if (!w->renderer) w->renderer = SDL_CreateRenderer(w->window, -1, SDL_RENDERER_SOFTWARE);
-  return w->renderer != nullptr;
+  return SDL_GetWindowSurface(w->window) != nullptr;
 }
 
 void SdlVideo::ModeChanged(int width, int height, int) {
-  Window* w = Find(bound_);
-  if (!w || !w->renderer) return;
-  if (texture_) SDL_DestroyTexture(texture_);
-  texture_ = SDL_CreateTexture(w->renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
   modeWidth_ = width;
   modeHeight_ = height;
-  SDL_RenderSetLogicalSize(w->renderer, width, height);  // aspect kept, black bars
   shown_.clear();
-  PaintWindow(*w);
+  if (Window* w = Find(bound_)) PaintWindow(*w);
 }
 
 void SdlVideo::Released() {
-  if (texture_) SDL_DestroyTexture(texture_);
-  texture_ = nullptr;
   shown_.clear();
   if (Window* w = Find(bound_)) {
     w->exclusive = false;
@@ -311,12 +326,13 @@ void SdlVideo::Released() {
   bound_ = 0;
 }
 
-void SdlVideo::Present(const std::uint32_t* pixels, int width, int height) {
+void SdlVideo::Present(std::vector<std::uint32_t>& frame, int width, int height) {
   {
     std::lock_guard<std::mutex> lock(mailboxMutex_);
+    // Take the frame by trading buffers: no copy on the frame thread.
     const std::size_t n = static_cast<std::size_t>(width) * height;
-    if (mailbox_.size() != n) mailbox_.resize(n);
-    std::memcpy(mailbox_.data(), pixels, n * sizeof(std::uint32_t));
+    if (mailbox_.size() != n) mailbox_.assign(n, 0);
+    mailbox_.swap(frame);
     mailboxWidth_ = width;
     mailboxHeight_ = height;
     mailboxFull_ = true;
@@ -329,23 +345,18 @@ void SdlVideo::Present(const std::uint32_t* pixels, int width, int height) {
 
 void SdlVideo::PresentPending() {
   presentQueued_.store(false);
-  int width = 0, height = 0;
   {
     std::lock_guard<std::mutex> lock(mailboxMutex_);
     if (!mailboxFull_) return;
     shown_.swap(mailbox_);  // no copy: the buffers trade places
-    width = mailboxWidth_;
-    height = mailboxHeight_;
+    shownWidth_ = mailboxWidth_;
+    shownHeight_ = mailboxHeight_;
     mailboxFull_ = false;
   }
   Window* w = Find(bound_);
-  if (!w || !w->renderer || !texture_ || width != modeWidth_ || height != modeHeight_) return;
+  if (!w || shownWidth_ != modeWidth_ || shownHeight_ != modeHeight_) return;
   if (!GammaIsIdentity()) ApplyRamp(GammaRamp(), shown_.data(), shown_.size());
-  SDL_UpdateTexture(texture_, nullptr, shown_.data(), width * 4);
-  SDL_SetRenderDrawColor(w->renderer, 0, 0, 0, 255);
-  SDL_RenderClear(w->renderer);
-  SDL_RenderCopy(w->renderer, texture_, nullptr, nullptr);
-  SDL_RenderPresent(w->renderer);
+  Blit(*w);
   presented_.fetch_add(1);
 }
 

@@ -17,8 +17,6 @@
 #include "platform/Gui.h"
 
 struct SDL_Window;
-struct SDL_Renderer;
-struct SDL_Texture;
 union SDL_Event;
 
 namespace platform {
@@ -43,7 +41,7 @@ class SdlVideo : public Gui, public DisplayDriver {
   bool BindWindow(WindowId window, bool exclusive) override;
   void ModeChanged(int width, int height, int bpp) override;
   void Released() override;
-  void Present(const std::uint32_t* pixels, int width, int height) override;
+  void Present(std::vector<std::uint32_t>& frame, int width, int height) override;
   bool CanRestore() const override { return !minimised_.load(); }
 
   // Frames shown so far (for tests and the benchmark).
@@ -53,7 +51,6 @@ class SdlVideo : public Gui, public DisplayDriver {
   SdlVideo();
   struct Window {
     SDL_Window* window = nullptr;
-    SDL_Renderer* renderer = nullptr;
     WindowOptions options;
     bool exclusive = false;
   };
@@ -67,15 +64,19 @@ class SdlVideo : public Gui, public DisplayDriver {
   std::map<WindowId, Window> windows_;
   std::deque<GuiEvent> pending_;  // extra events a translation produced
 
+  // Draws the shown frame (or the window's colour) straight into the window's
+  // own framebuffer: one copy, or one scaled copy with black bars.
+  void Blit(Window& w);
+
   // The presenter's state; the mailbox is shared with the frame thread.
   WindowId bound_ = 0;
-  SDL_Texture* texture_ = nullptr;
   int modeWidth_ = 0, modeHeight_ = 0;
   std::mutex mailboxMutex_;
   std::vector<std::uint32_t> mailbox_;
   int mailboxWidth_ = 0, mailboxHeight_ = 0;
   bool mailboxFull_ = false;
   std::vector<std::uint32_t> shown_;
+  int shownWidth_ = 0, shownHeight_ = 0;
   std::atomic<bool> presentQueued_{false};
   std::atomic<bool> wakeQueued_{false};
   std::atomic<bool> minimised_{false};

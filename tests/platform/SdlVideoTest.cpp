@@ -85,15 +85,43 @@ TEST_F(SdlVideoTest, FramesFromAnotherThreadArePresentedOnTheGuiThread) {
   video->ModeChanged(64, 48, 32);
   std::vector<std::uint32_t> frame(64 * 48, 0x336699);
   std::thread frameThread([&] {
-    for (int i = 0; i < 3; ++i) video->Present(frame.data(), 64, 48);
+    for (int i = 0; i < 3; ++i) {
+      std::vector<std::uint32_t> copy = frame;
+      video->Present(copy, 64, 48);
+    }
   });
   frameThread.join();
   Drain();
   // Frames handed over faster than the GUI thread takes them collapse into the newest one.
   EXPECT_EQ(video->PresentedFrames(), 1u);
-  video->Present(frame.data(), 64, 48);
+  video->Present(frame, 64, 48);
   Drain();
   EXPECT_EQ(video->PresentedFrames(), 2u);
+  video->Released();
+}
+
+TEST_F(SdlVideoTest, TheWindowShowsTheFrameScaledThroughTheGammaRamp) {
+  ASSERT_TRUE(video->BindWindow(window, true));
+  video->ModeChanged(64, 48, 32);
+  std::vector<std::uint32_t> frame(64 * 48, 0xC86432);
+  video->Present(frame, 64, 48);
+  Drain();
+  SDL_Surface* shown = SDL_GetWindowSurface(SDL_GetWindowFromID(static_cast<Uint32>(window)));
+  ASSERT_NE(shown, nullptr);
+  auto centre = [&] {
+    const auto* row = static_cast<const std::uint8_t*>(shown->pixels) + (shown->h / 2) * shown->pitch;
+    Uint8 r = 0, g = 0, b = 0;
+    SDL_GetRGB(*reinterpret_cast<const Uint32*>(row + (shown->w / 2) * 4), shown->format, &r, &g, &b);
+    return (std::uint32_t{r} << 16) | (std::uint32_t{g} << 8) | b;
+  };
+  EXPECT_EQ(centre(), 0xC86432u);
+  platform::DDGAMMARAMP half;
+  for (int i = 0; i < 256; ++i) half.red[i] = half.green[i] = half.blue[i] = static_cast<std::uint16_t>(i * 128);
+  video->SetGammaRamp(half);
+  std::vector<std::uint32_t> next(64 * 48, 0xC86432);
+  video->Present(next, 64, 48);
+  Drain();
+  EXPECT_EQ(centre(), 0x643219u);
   video->Released();
 }
 
