@@ -20,11 +20,22 @@ void CopyPlain(std::uint32_t* dst, int dstPitch, const std::uint32_t* src, int s
                  bytes);
 }
 
-namespace {
 // Wider vectors where the processor has them; the select vectorises either way.
-__attribute__((target_clones("avx2", "default"))) void KeyedRow(std::uint32_t* __restrict d,
-                                                                 const std::uint32_t* __restrict s, int w,
-                                                                 std::uint32_t low, std::uint32_t range) {
+// The run-time choice is an ifunc, which ThreadSanitizer cannot start with.
+#if defined(__SANITIZE_THREAD__)
+#define BRISVANE_WIDE_VECTORS
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define BRISVANE_WIDE_VECTORS
+#endif
+#endif
+#ifndef BRISVANE_WIDE_VECTORS
+#define BRISVANE_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
+#endif
+
+namespace {
+BRISVANE_WIDE_VECTORS void KeyedRow(std::uint32_t* __restrict d, const std::uint32_t* __restrict s, int w,
+                                    std::uint32_t low, std::uint32_t range) {
   for (int i = 0; i < w; ++i) {
     const std::uint32_t v = s[i];
     d[i] = ((v & 0xFFFFFFu) - low) <= range ? d[i] : v;
