@@ -9,6 +9,7 @@
 #include "platform/Registry.h"
 #include "support/HeadlessEnvironment.h"
 #include "support/TempConfigHome.h"
+#include "support/Files.h"
 
 using components::TWss;
 using testing_support::HeadlessEnvironment;
@@ -33,17 +34,8 @@ const std::string kFirstRun = "REGEDIT4\n\n" + kSection +
                               "\"Proxy\"=\"\"\n"
                               "\"Port\"=\"\"\n";
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
+using testing_support::ReadText;
+using testing_support::WriteText;
 
 ino_t Inode(const std::string& path) {
   struct stat st {};

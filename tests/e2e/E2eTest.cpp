@@ -19,6 +19,7 @@
 #include "platform/DrawingContext.h"
 #include "platform/PictureDecoder.h"
 #include "platform/Resources.h"
+#include "support/Files.h"
 
 // Xlib last: its macros (None, Status) clash with the headers above.
 #include <X11/Xlib.h>
@@ -136,12 +137,7 @@ std::string TempPath(const std::string& name) {
   return ::testing::TempDir() + "brisvane-e2e-" + std::to_string(getpid()) + "-" + name;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream f(path);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
+using testing_support::ReadText;
 
 std::vector<std::string> SaverEnvironment() {
   return {"XDG_CONFIG_HOME=" + TempPath("config"), "LSAN_OPTIONS=detect_leaks=0"};
@@ -242,7 +238,7 @@ TEST(PreviewMode, BadArgumentsEndCleanly) {
     ASSERT_TRUE(p.WaitExit(5s));
     EXPECT_EQ(p.ExitCode(), 0);
   }
-  EXPECT_EQ(ReadFile(log), "brisvane|'' is not a valid integer value.\n");
+  EXPECT_EQ(ReadText(log), "brisvane|'' is not a valid integer value.\n");
   {
     Process p = Process::Start({BRISVANE_EXE, "/p", "12345678"}, env);  // no such window
     ASSERT_TRUE(p.WaitExit(5s));
@@ -263,7 +259,7 @@ TEST(PasswordMode, ReportsAMissingModuleOrExportAndCallsTheExport) {
     ASSERT_TRUE(p.WaitExit(5s));
     EXPECT_EQ(p.ExitCode(), 0);
   }
-  EXPECT_EQ(ReadFile(boxes), "Screen saver|MPR.DLL not found: cannot change password.\n");
+  EXPECT_EQ(ReadText(boxes), "Screen saver|MPR.DLL not found: cannot change password.\n");
   std::remove(boxes.c_str());
   {
     auto noExport = env;
@@ -272,8 +268,8 @@ TEST(PasswordMode, ReportsAMissingModuleOrExportAndCallsTheExport) {
     ASSERT_TRUE(p.WaitExit(5s));
     EXPECT_EQ(p.ExitCode(), 0);
   }
-  EXPECT_EQ(ReadFile(boxes), "Screen saver|PwdChangeProc not found: cannot change password\n");
-  EXPECT_EQ(ReadFile(calls), "");
+  EXPECT_EQ(ReadText(boxes), "Screen saver|PwdChangeProc not found: cannot change password\n");
+  EXPECT_EQ(ReadText(calls), "");
   std::remove(boxes.c_str());
   {
     auto good = env;
@@ -282,8 +278,8 @@ TEST(PasswordMode, ReportsAMissingModuleOrExportAndCallsTheExport) {
     ASSERT_TRUE(p.WaitExit(5s));
     EXPECT_EQ(p.ExitCode(), 0);
   }
-  EXPECT_EQ(ReadFile(calls), "SCRSAVE 1234 0 0\n");
-  EXPECT_EQ(ReadFile(boxes), "");
+  EXPECT_EQ(ReadText(calls), "SCRSAVE 1234 0 0\n");
+  EXPECT_EQ(ReadText(boxes), "");
 }
 
 TEST(ConfigurationMode, ShowsTheDialogAndEndsWhenItCloses) {

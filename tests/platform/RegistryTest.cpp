@@ -14,6 +14,7 @@
 
 #include "platform/RegFile.h"
 #include "support/TempConfigHome.h"
+#include "support/Files.h"
 
 using platform::RegDocument;
 using platform::Registry;
@@ -24,17 +25,8 @@ namespace {
 const std::string kKey = "SOFTWARE\\Tarrowind Software\\Brisvane Screensaver";
 const std::string kSection = "[HKEY_CURRENT_USER\\SOFTWARE\\Tarrowind Software\\Brisvane Screensaver]";
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
+using testing_support::ReadText;
+using testing_support::WriteText;
 
 class RegistryTest : public ::testing::Test {
  protected:
