@@ -26,6 +26,7 @@ struct DeviceState {
   bool cooperative = false;
   bool exclusive = false;
   int modeWidth = 0, modeHeight = 0, modeBpp = 0;
+  int monitor = -1;  // the monitor the object was created on; -1 = default device
 };
 
 std::string DDErrorName(HRESULT hr) {
@@ -299,7 +300,7 @@ HRESULT IDirectDraw::SetCooperativeLevel(WindowId window, DWORD flags) {
   const bool exclusive = (flags & DDSCL_EXCLUSIVE) != 0;
   if (exclusive != ((flags & DDSCL_FULLSCREEN) != 0)) return DDERR_INVALIDPARAMS;
   if (exclusive && window == 0) return DDERR_INVALIDPARAMS;
-  if (!driver->BindWindow(window, exclusive)) return DDERR_GENERIC;
+  if (!driver->BindWindow(window, exclusive, device_->monitor)) return DDERR_GENERIC;
   device_->cooperative = true;
   device_->exclusive = exclusive;
   return DD_OK;
@@ -379,6 +380,7 @@ HRESULT DirectDrawCreate(const GUID* device, IDirectDraw** out, void*) {
     if (!known) return DDERR_INVALIDDIRECTDRAWGUID;
   }
   auto state = std::make_shared<DeviceState>();
+  state->monitor = driver->MonitorOf(device);
   state->driver = std::move(driver);
   *out = new IDirectDraw(std::move(state));
   return DD_OK;

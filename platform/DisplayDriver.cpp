@@ -32,6 +32,14 @@ std::vector<DisplayDevice> DisplayDriver::Devices() const {
   return devices;
 }
 
+int DisplayDriver::MonitorOf(const GUID* device) const {
+  if (!device) return -1;
+  const auto devices = Devices();
+  for (std::size_t i = 1; i < devices.size(); ++i)
+    if (devices[i].hasGuid && devices[i].guid == *device) return static_cast<int>(i) - 1;
+  return -1;
+}
+
 bool DisplayDriver::ModeSupported(int width, int height, int bpp) const {
   const DisplayFaults& f = faults();
   if (f.refuseAllModes) return false;
@@ -75,8 +83,9 @@ void DisplayDriver::ApplyRamp(const DDGAMMARAMP& ramp, std::uint32_t* pixels, st
 
 // ---- headless ----
 
-bool HeadlessDisplayDriver::BindWindow(WindowId window, bool) {
+bool HeadlessDisplayDriver::BindWindow(WindowId window, bool, int monitor) {
   window_.store(window);
+  monitor_.store(monitor);
   return true;
 }
 

@@ -46,8 +46,14 @@ class DisplayDriver {
   virtual std::vector<DisplayDevice> Devices() const;
 
   virtual bool ModeSupported(int width, int height, int bpp) const;
-  // Binds the display to a window for exclusive full-screen use.
-  virtual bool BindWindow(WindowId window, bool exclusive) { (void)window, (void)exclusive; return true; }
+  // Binds the display to a window for exclusive full-screen use on a monitor
+  // (0 = the first; -1 = the default device: wherever the window is).
+  virtual bool BindWindow(WindowId window, bool exclusive, int monitor) {
+    (void)window, (void)exclusive, (void)monitor;
+    return true;
+  }
+  // The monitor a device GUID of Devices() stands for, or -1 for none.
+  int MonitorOf(const GUID* device) const;
   virtual void ModeChanged(int width, int height, int bpp) { (void)width, (void)height, (void)bpp; }
   // The display object was released: give the screen back.
   virtual void Released() {}
@@ -98,13 +104,14 @@ class HeadlessDisplayDriver : public DisplayDriver {
  public:
   HeadlessDisplayDriver() = default;
   void Present(std::vector<std::uint32_t>& frame, int width, int height) override;
-  bool BindWindow(WindowId window, bool exclusive) override;
+  bool BindWindow(WindowId window, bool exclusive, int monitor) override;
   void Released() override;
 
   // The last presented frame with the gamma ramp applied, as the user would see it.
   std::vector<std::uint32_t> LastFrame(int* width = nullptr, int* height = nullptr) const;
   std::uint64_t FrameCount() const { return frames_.load(); }
   WindowId BoundWindow() const { return window_.load(); }
+  int BoundMonitor() const { return monitor_.load(); }
   bool WritePng(const std::string& path) const;
   void SetCanRestore(bool can) { canRestore_ = can; }
   bool CanRestore() const override { return canRestore_.load(); }
@@ -115,6 +122,7 @@ class HeadlessDisplayDriver : public DisplayDriver {
   int width_ = 0, height_ = 0;
   std::atomic<std::uint64_t> frames_{0};
   std::atomic<WindowId> window_{0};
+  std::atomic<int> monitor_{-1};
   std::atomic<bool> canRestore_{true};
 };
 

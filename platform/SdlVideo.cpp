@@ -289,7 +289,7 @@ int SdlVideo::MonitorCount() const {
   return n > 0 ? n : 1;
 }
 
-bool SdlVideo::BindWindow(WindowId id, bool exclusive) {
+bool SdlVideo::BindWindow(WindowId id, bool exclusive, int monitor) {
   Window* w = Find(id);
   if (!w) return false;
   bound_ = id;
@@ -298,6 +298,7 @@ bool SdlVideo::BindWindow(WindowId id, bool exclusive) {
     // A borderless window covering the desktop; Xvfb and some window managers
     // place true full-screen windows off-centre.
     int display = SDL_GetWindowDisplayIndex(w->window);
+    if (monitor >= 0 && monitor < SDL_GetNumVideoDisplays()) display = monitor;
     if (display < 0) display = 0;
     SDL_Rect bounds{0, 0, 1024, 768};
     SDL_GetDisplayBounds(display, &bounds);

@@ -38,7 +38,7 @@ class SdlVideo : public Gui, public DisplayDriver {
 
   // DisplayDriver
   int MonitorCount() const override;
-  bool BindWindow(WindowId window, bool exclusive) override;
+  bool BindWindow(WindowId window, bool exclusive, int monitor) override;
   void ModeChanged(int width, int height, int bpp) override;
   void Released() override;
   void Present(std::vector<std::uint32_t>& frame, int width, int height) override;

@@ -192,6 +192,7 @@ TEST_F(EngineTest, DualMonitorPaths) {
   wss->SetEnabled(true);
   EXPECT_TRUE(Open());
   EXPECT_EQ(errors, 0);
+  EXPECT_EQ(env.display->BoundMonitor(), 1);  // shown on the second monitor
 
   // No display library: reported, then opened on the default device.
   wss->SetEnabled(false);
@@ -201,6 +202,7 @@ TEST_F(EngineTest, DualMonitorPaths) {
   EXPECT_EQ(wss->GetErrorResult(), "ERROR EnumerateScreens");
   EXPECT_EQ(errors, 1);
   EXPECT_TRUE(Open());
+  EXPECT_EQ(env.display->BoundMonitor(), -1);
 
   wss->SetEnabled(false);
   env.display->faults().failCreate = true;

@@ -81,7 +81,7 @@ TEST_F(SdlVideoTest, MouseFocusAndWakeEvents) {
 }
 
 TEST_F(SdlVideoTest, FramesFromAnotherThreadArePresentedOnTheGuiThread) {
-  ASSERT_TRUE(video->BindWindow(window, true));
+  ASSERT_TRUE(video->BindWindow(window, true, -1));
   video->ModeChanged(64, 48, 32);
   std::vector<std::uint32_t> frame(64 * 48, 0x336699);
   std::thread frameThread([&] {
@@ -101,7 +101,7 @@ TEST_F(SdlVideoTest, FramesFromAnotherThreadArePresentedOnTheGuiThread) {
 }
 
 TEST_F(SdlVideoTest, TheWindowShowsTheFrameScaledThroughTheGammaRamp) {
-  ASSERT_TRUE(video->BindWindow(window, true));
+  ASSERT_TRUE(video->BindWindow(window, true, -1));
   video->ModeChanged(64, 48, 32);
   std::vector<std::uint32_t> frame(64 * 48, 0xC86432);
   video->Present(frame, 64, 48);
@@ -126,7 +126,7 @@ TEST_F(SdlVideoTest, TheWindowShowsTheFrameScaledThroughTheGammaRamp) {
 }
 
 TEST_F(SdlVideoTest, MinimisingLosesSurfacesUntilRestored) {
-  ASSERT_TRUE(video->BindWindow(window, true));
+  ASSERT_TRUE(video->BindWindow(window, true, -1));
   const auto epoch = video->LostEpoch();
   SDL_Event e{};
   e.type = SDL_WINDOWEVENT;
