@@ -7,6 +7,7 @@
 
 #include "components/Wss.h"
 #include "platform/DDraw.h"
+#include "support/FlipChain.h"
 #include "support/HeadlessEnvironment.h"
 
 namespace {
@@ -20,25 +21,10 @@ struct Display {
   IDirectDrawSurface* primary = nullptr;
   Display() {
     SetDisplayDriver(driver);
-    DirectDrawCreate(nullptr, &dd, nullptr);
-    dd->SetCooperativeLevel(1, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN);
-    dd->SetDisplayMode(1024, 768, 32);
-    DDSURFACEDESC desc;
-    desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
-    desc.dwBackBufferCount = 1;
-    desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
-    dd->CreateSurface(&desc, &primary, nullptr);
-    DDSCAPS caps{DDSCAPS_BACKBUFFER};
-    primary->GetAttachedSurface(&caps, &back);
+    testing_support::OpenFlipChain(1024, 768, &dd, &primary, &back);
   }
   IDirectDrawSurface* Plain(int w, int h, bool keyed) {
-    DDSURFACEDESC desc;
-    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-    desc.dwWidth = static_cast<DWORD>(w);
-    desc.dwHeight = static_cast<DWORD>(h);
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    IDirectDrawSurface* s = nullptr;
-    dd->CreateSurface(&desc, &s, nullptr);
+    IDirectDrawSurface* s = testing_support::MakePlainSurface(dd, w, h);
     std::uint32_t seed = 7;
     for (int i = 0; i < w * h; ++i) {
       seed = seed * 1664525u + 1013904223u;

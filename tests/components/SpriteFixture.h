@@ -13,7 +13,7 @@
 
 #include "components/Wss.h"
 #include "framework/TBitmap.h"
-#include "support/HeadlessEnvironment.h"
+#include "support/EngineOnForm.h"
 
 namespace sprite_test {
 
@@ -36,24 +36,13 @@ inline std::vector<std::uint8_t> ReadPictureFixture(const std::string& name) {
   return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-struct SpriteFixture : ::testing::Test {
-  testing_support::HeadlessEnvironment env;
-  framework::TForm* form = nullptr;
-  components::TWss* wss = nullptr;
-  int errors = 0;
+struct SpriteFixture : ::testing::Test, testing_support::EngineOnForm {
+  int errors = 0;  // the sprites' failures
   framework::TObject* lastSender = nullptr;
 
-  SpriteFixture() {
-    env.app->CreateForm(&form);
-    wss = new components::TWss(form);
-    wss->SetParent(form);
-  }
   // Opens the display as the scene does (timer-driven, frames drawn by hand here).
   void Open(int width = 1024, int height = 768) {
-    wss->SetUseIdle(false);
-    wss->SetWidthScreen(width);
-    wss->SetHeightScreen(height);
-    wss->SetColorDepth(32);
+    ConfigureLikeTheScene(width, height);
     wss->SetEnabled(true);
     ASSERT_TRUE(wss->FDDBACK.load()) << wss->GetErrorResult();
   }

@@ -8,37 +8,27 @@
 #include "platform/DisplayDriver.h"
 #include "platform/Mixer.h"
 #include "platform/Registry.h"
-#include "support/HeadlessEnvironment.h"
+#include "support/EngineOnForm.h"
 #include "support/TempConfigHome.h"
 
 using components::TWss;
 using platform::DDGAMMARAMP;
-using testing_support::HeadlessEnvironment;
 
 namespace {
 
 constexpr std::uint32_t kColour = 0x00C86432;  // red 200, green 100, blue 50
 
-struct BrightnessTest : ::testing::Test {
+struct BrightnessTest : ::testing::Test, testing_support::EngineOnForm {
   TempConfigHome home;
-  HeadlessEnvironment env;
-  framework::TForm* form = nullptr;
-  TWss* wss = nullptr;
   int errors = 0;
 
   BrightnessTest() {
-    env.app->CreateForm(&form);
-    wss = new TWss(form);
-    wss->SetParent(form);
     wss->SetBrandName("Tarrowind Software");
     wss->SetSSName("Brisvane Screensaver");
     wss->OnError = [this](framework::TObject*) { ++errors; };
-    wss->SetUseIdle(false);
-    wss->SetWidthScreen(64);
-    wss->SetHeightScreen(48);
-    wss->SetColorDepth(32);
+    ConfigureLikeTheScene(64, 48);
   }
-  bool Open() const { return wss->FDD.load() && wss->FDDPRIM.load() && wss->FDDBACK.load(); }
+  bool Open() const { return DisplayOpen(); }
   // Draws one frame of a single colour and returns a pixel as presented.
   std::uint32_t Presented(std::uint32_t colour = kColour) {
     platform::IDirectDrawSurface* back = wss->FDDBACK.load();

@@ -8,12 +8,11 @@
 
 #include "platform/Library.h"
 #include "platform/Timer.h"
-#include "support/HeadlessEnvironment.h"
+#include "support/EngineOnForm.h"
 
 using components::TWss;
 using framework::TComponent;
 using framework::TForm;
-using testing_support::HeadlessEnvironment;
 using testing_support::LitPixels;
 using testing_support::WaitFor;
 
@@ -38,27 +37,12 @@ class FakeGadget : public FakeSprite {
   using FakeSprite::FakeSprite;
 };
 
-struct EngineTest : ::testing::Test {
-  HeadlessEnvironment env;
-  TForm* form = nullptr;
-  TWss* wss = nullptr;
+struct EngineTest : ::testing::Test, testing_support::EngineOnForm {
   int errors = 0;
 
-  EngineTest() {
-    env.app->CreateForm(&form);
-    wss = new TWss(form);
-    wss->SetParent(form);
-    wss->OnError = [this](framework::TObject*) { ++errors; };
-  }
-  void ConfigureLikeTheScene() {
-    wss->SetUseIdle(false);
-    wss->SetWidthScreen(1024);
-    wss->SetHeightScreen(768);
-    wss->SetColorDepth(32);
-    wss->SetInterval(40);
-  }
-  bool Open() const { return wss->FDD.load() && wss->FDDPRIM.load() && wss->FDDBACK.load(); }
-  bool Closed() const { return !wss->FDD.load() && !wss->FDDPRIM.load() && !wss->FDDBACK.load(); }
+  EngineTest() { wss->OnError = [this](framework::TObject*) { ++errors; }; }
+  bool Open() const { return DisplayOpen(); }
+  bool Closed() const { return DisplayClosed(); }
 };
 
 TEST_F(EngineTest, DefaultsAfterConstruction) {

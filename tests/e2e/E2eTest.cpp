@@ -143,6 +143,12 @@ std::vector<std::string> SaverEnvironment() {
   return {"XDG_CONFIG_HOME=" + TempPath("config"), "LSAN_OPTIONS=detect_leaks=0"};
 }
 
+// Runs a one-shot mode to its end; the exit code, or -1 when it did not end in time.
+int RunToEnd(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+  Process p = Process::Start(args, env);
+  return p.WaitExit(5s) ? p.ExitCode() : -1;
+}
+
 // XRGB pixels of a window area (or the root).
 std::vector<std::uint32_t> Grab(Display* d, Window w, int x, int y, int width, int height) {
   std::vector<std::uint32_t> out;
@@ -233,17 +239,9 @@ TEST(PreviewMode, BadArgumentsEndCleanly) {
   std::remove(log.c_str());
   auto env = SaverEnvironment();
   env.push_back("BRISVANE_MESSAGEBOX_LOG=" + log);
-  {
-    Process p = Process::Start({BRISVANE_EXE, "/p"}, env);
-    ASSERT_TRUE(p.WaitExit(5s));
-    EXPECT_EQ(p.ExitCode(), 0);
-  }
+  EXPECT_EQ(RunToEnd({BRISVANE_EXE, "/p"}, env), 0);
   EXPECT_EQ(ReadText(log), "brisvane|'' is not a valid integer value.\n");
-  {
-    Process p = Process::Start({BRISVANE_EXE, "/p", "12345678"}, env);  // no such window
-    ASSERT_TRUE(p.WaitExit(5s));
-    EXPECT_EQ(p.ExitCode(), 0);
-  }
+  EXPECT_EQ(RunToEnd({BRISVANE_EXE, "/p", "12345678"}, env), 0);  // no such window
 }
 
 TEST(PasswordMode, ReportsAMissingModuleOrExportAndCallsTheExport) {
@@ -254,19 +252,13 @@ TEST(PasswordMode, ReportsAMissingModuleOrExportAndCallsTheExport) {
   auto env = SaverEnvironment();
   env.push_back("BRISVANE_MESSAGEBOX_LOG=" + boxes);
   env.push_back("MPR_CALL_LOG=" + calls);
-  {
-    Process p = Process::Start({BRISVANE_EXE, "/a", "1234"}, env);
-    ASSERT_TRUE(p.WaitExit(5s));
-    EXPECT_EQ(p.ExitCode(), 0);
-  }
+  EXPECT_EQ(RunToEnd({BRISVANE_EXE, "/a", "1234"}, env), 0);
   EXPECT_EQ(ReadText(boxes), "Screen saver|MPR.DLL not found: cannot change password.\n");
   std::remove(boxes.c_str());
   {
     auto noExport = env;
     noExport.push_back(std::string("LD_LIBRARY_PATH=") + BRISVANE_E2E_DIR + "/mpr-noexport");
-    Process p = Process::Start({BRISVANE_EXE, "-A", "1234"}, noExport);
-    ASSERT_TRUE(p.WaitExit(5s));
-    EXPECT_EQ(p.ExitCode(), 0);
+    EXPECT_EQ(RunToEnd({BRISVANE_EXE, "-A", "1234"}, noExport), 0);
   }
   EXPECT_EQ(ReadText(boxes), "Screen saver|PwdChangeProc not found: cannot change password\n");
   EXPECT_EQ(ReadText(calls), "");
@@ -274,9 +266,7 @@ TEST(PasswordMode, ReportsAMissingModuleOrExportAndCallsTheExport) {
   {
     auto good = env;
     good.push_back(std::string("LD_LIBRARY_PATH=") + BRISVANE_E2E_DIR + "/mpr-good");
-    Process p = Process::Start({BRISVANE_EXE, "/a", "1234"}, good);
-    ASSERT_TRUE(p.WaitExit(5s));
-    EXPECT_EQ(p.ExitCode(), 0);
+    EXPECT_EQ(RunToEnd({BRISVANE_EXE, "/a", "1234"}, good), 0);
   }
   EXPECT_EQ(ReadText(calls), "SCRSAVE 1234 0 0\n");
   EXPECT_EQ(ReadText(boxes), "");

@@ -6,6 +6,7 @@
 
 #include "platform/DisplayDriver.h"
 #include "platform/DrawingContext.h"
+#include "support/FlipChain.h"
 
 namespace {
 
@@ -25,25 +26,11 @@ struct DisplayTest : ::testing::Test {
     SetDisplayDriver(nullptr);
   }
   void OpenChain(int w = 16, int h = 8) {
-    ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
-    ASSERT_EQ(dd->SetCooperativeLevel(7, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
-    ASSERT_EQ(dd->SetDisplayMode(w, h, 32), DD_OK);
-    DDSURFACEDESC desc;
-    desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
-    desc.dwBackBufferCount = 1;
-    desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
-    ASSERT_EQ(dd->CreateSurface(&desc, &primary, nullptr), DD_OK);
-    DDSCAPS caps{DDSCAPS_BACKBUFFER};
-    ASSERT_EQ(primary->GetAttachedSurface(&caps, &back), DD_OK);
+    ASSERT_EQ(testing_support::OpenFlipChain(w, h, &dd, &primary, &back), DD_OK);
   }
   IDirectDrawSurface* Plain(int w, int h) {
-    DDSURFACEDESC desc;
-    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-    desc.dwWidth = static_cast<DWORD>(w);
-    desc.dwHeight = static_cast<DWORD>(h);
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    IDirectDrawSurface* s = nullptr;
-    EXPECT_EQ(dd->CreateSurface(&desc, &s, nullptr), DD_OK);
+    IDirectDrawSurface* s = testing_support::MakePlainSurface(dd, w, h);
+    EXPECT_NE(s, nullptr);
     return s;
   }
 };

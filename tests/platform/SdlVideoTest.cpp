@@ -27,6 +27,13 @@ struct SdlVideoTest : ::testing::Test {
     e.key.keysym.sym = key;
     SDL_PushEvent(&e);
   }
+  void PushWindowEvent(Uint8 what) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = static_cast<Uint32>(window);
+    e.window.event = what;
+    SDL_PushEvent(&e);
+  }
   std::vector<GuiEvent> Drain() {
     std::vector<GuiEvent> events;
     GuiEvent e;
@@ -62,13 +69,8 @@ TEST_F(SdlVideoTest, MouseFocusAndWakeEvents) {
   e.motion.x = 12;
   e.motion.y = 34;
   SDL_PushEvent(&e);
-  e = {};
-  e.type = SDL_WINDOWEVENT;
-  e.window.windowID = static_cast<Uint32>(window);
-  e.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
-  SDL_PushEvent(&e);
-  e.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
-  SDL_PushEvent(&e);
+  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
   std::thread([&] { video->Wake(); }).join();
   const auto events = Drain();
   ASSERT_EQ(events.size(), 4u);
@@ -128,16 +130,11 @@ TEST_F(SdlVideoTest, TheWindowShowsTheFrameScaledThroughTheGammaRamp) {
 TEST_F(SdlVideoTest, MinimisingLosesSurfacesUntilRestored) {
   ASSERT_TRUE(video->BindWindow(window, true, -1));
   const auto epoch = video->LostEpoch();
-  SDL_Event e{};
-  e.type = SDL_WINDOWEVENT;
-  e.window.windowID = static_cast<Uint32>(window);
-  e.window.event = SDL_WINDOWEVENT_MINIMIZED;
-  SDL_PushEvent(&e);
+  PushWindowEvent(SDL_WINDOWEVENT_MINIMIZED);
   Drain();
   EXPECT_GT(video->LostEpoch(), epoch);
   EXPECT_FALSE(video->CanRestore());
-  e.window.event = SDL_WINDOWEVENT_RESTORED;
-  SDL_PushEvent(&e);
+  PushWindowEvent(SDL_WINDOWEVENT_RESTORED);
   Drain();
   EXPECT_TRUE(video->CanRestore());
 }
