@@ -1,0 +1,7 @@
+#include "components/Wgr.h"
+
+namespace components {
+
+TWGR::TWGR(TComponent* AOwner) : TWIM(AOwner) {}
+
+}  // namespace components
