@@ -37,6 +37,9 @@ TApplication::TApplication() : TComponent(nullptr), FGuiThread(std::this_thread:
 }
 
 TApplication::~TApplication() {
+  // Forms go while the hand-over still exists: a form may own a thread that
+  // is waiting in Synchronize and must be stopped and joined first.
+  DestroyComponents();
   WakeWaiters();
   if (Application == this) Application = nullptr;
 }

@@ -10,6 +10,11 @@ TComponent::TComponent(TComponent* AOwner) : FOwner(AOwner) {
 
 TComponent::~TComponent() {
   FDestroying = true;
+  DestroyComponents();
+  if (FOwner) FOwner->RemoveComponent(this);
+}
+
+void TComponent::DestroyComponents() {
   // Last created goes first, so later components may still use earlier ones.
   while (!FComponents.empty()) {
     TComponent* last = FComponents.back();
@@ -17,7 +22,6 @@ TComponent::~TComponent() {
     last->FOwner = nullptr;
     delete last;
   }
-  if (FOwner) FOwner->RemoveComponent(this);
 }
 
 void TComponent::InsertComponent(TComponent* component) { FComponents.push_back(component); }
