@@ -35,6 +35,15 @@ bool CutEntity(std::string_view text, std::string_view& before, std::string_view
   return true;
 }
 
+// Entity names are letters, digits and "#". Anything else between an "&" and
+// a ";" is text (a headline with a plain ampersand and a later semicolon).
+bool IsEntityName(std::string_view name) {
+  if (name.empty()) return false;
+  for (char c : name)
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#')) return false;
+  return true;
+}
+
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
   std::string out;
   out.reserve(text.size());
@@ -113,8 +122,15 @@ std::string DecodeEntities(std::string Text) {
   std::string out;
   out.reserve(Text.size());
   std::string_view rest = Text, before, name;
-  while (CutEntity(rest, before, name, rest)) {
+  for (std::string_view after; CutEntity(rest, before, name, after);) {
     out.append(before);
+    if (!IsEntityName(name)) {
+      // Keep the ampersand; a real entity may still follow it.
+      out.push_back('&');
+      rest = rest.substr(before.size() + 1);
+      continue;
+    }
+    rest = after;
     for (const Entity& e : kEntities)
       if (e.name == name) {
         out.append(e.replacement);

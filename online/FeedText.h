@@ -21,8 +21,8 @@ bool CutBetween(std::string_view text, std::string_view begin, std::string_view 
 // front of the "&", Name the text between, Rest the text after the ";".
 // Not found: Rest is the whole text.
 bool ParseEntity(const std::string& Text, std::string& Before, std::string& Name, std::string& Rest);
-// Replaces the nine known entities, drops unknown ones whole, and turns every
-// byte below 32 into a blank.
+// Replaces the nine known entities, drops unknown ones whole, keeps an "&"
+// that starts no entity name, and turns every byte below 32 into a blank.
 std::string DecodeEntities(std::string Text);
 // Maps the UTF-8 right single quote and "&amp;#39;" to an apostrophe and removes CDATA markers.
 std::string CleanFeedText(std::string Text);
