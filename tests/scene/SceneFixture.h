@@ -45,12 +45,13 @@ struct SceneSettings {
 
 class SceneOnHeadless {
  public:
-  explicit SceneOnHeadless(const SceneSettings& settings = {}) {
+  explicit SceneOnHeadless(const SceneSettings& settings = {}, bool recordDraws = true) {
     settings.Write();
     platform::SetTimersDormant(true);
-    components::TWSprite::SetDrawObserver([this](const components::TWSprite& s, int number) {
-      draws.push_back({frame, s.Name, number, s.GetShowX(), s.GetShowY()});
-    });
+    if (recordDraws)
+      components::TWSprite::SetDrawObserver([this](const components::TWSprite& s, int number) {
+        draws.push_back({frame, s.Name, number, s.GetShowX(), s.GetShowY()});
+      });
     env.app->CreateForm(&form);
   }
   ~SceneOnHeadless() {
