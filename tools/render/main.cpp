@@ -1,10 +1,13 @@
-// brisvane-render [--frames N] [--png DIR] [--at 1,2,100] [--trace]
+// brisvane-render [--frames N] [--png DIR] [--at 1,2,100] [--trace] [--fetch]
 // Builds the real lake scene (settings read from the saver's own file) on the
 // headless display and draws N frames one after another, each as the engine's
 // tick makes it (restore, clear, the scene's frame, flip), without a window,
 // an audio device, a request or a clock to wait on. Writes chosen frames as
 // PNG and, with --trace, every sprite draw of every frame in drawing order.
+// With --fetch the refresh thread's first step runs before the first frame,
+// so the weather and news gadgets show what the configured feeds serve.
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -12,6 +15,7 @@
 #include <set>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 
 #include "components/WSprite.h"
 #include "framework/TApplication.h"
@@ -29,6 +33,7 @@ struct Options {
   std::string pngDir;
   std::set<int> at;
   bool trace = false;
+  bool fetch = false;
 };
 
 bool ParseCount(const char* text, int& out) {
@@ -66,7 +71,22 @@ const Option kOptions[] = {
     {"--png", "DIR", [](Options& o, const char* v) { return (o.pngDir = v), !o.pngDir.empty(); }},
     {"--at", "LIST", [](Options& o, const char* v) { return ParseList(v, o.at); }},
     {"--trace", nullptr, [](Options& o, const char*) { return o.trace = true; }},
+    {"--fetch", nullptr, [](Options& o, const char*) { return o.fetch = true; }},
 };
+
+// Lets the refresh thread hand its first step over and runs it here, as the
+// saver's message loop would. Bounded: each wait of a request has its time-out.
+bool RunFirstRefreshStep(framework::TApplication& app, scene::TForm1& form) {
+  online::WeatherHTTP* refresh = form.RefreshThread();
+  if (!refresh) return false;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while (form.WGW1->MinuteCount == 0 && !refresh->GetFinished()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    app.ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return form.WGW1->MinuteCount != 0;
+}
 
 int Usage() {
   std::fprintf(stderr, "usage: brisvane-render");
@@ -124,7 +144,11 @@ int main(int argc, char** argv) {
     framework::TApplication app;
     app.Initialize();
     app.CreateForm(&scene::Form1);
-    for (frame = 1; frame <= options.frames; ++frame) {
+    if (options.fetch && !RunFirstRefreshStep(app, *scene::Form1)) {
+      std::fprintf(stderr, "brisvane-render: the refresh step did not complete\n");
+      status = 1;
+    }
+    for (frame = 1; status == 0 && frame <= options.frames; ++frame) {
       scene::Form1->Wss1->Tick();
       const bool wanted = options.at.empty() ? frame == options.frames : options.at.count(frame) > 0;
       if (options.pngDir.empty() || !wanted) continue;
