@@ -47,7 +47,12 @@ void TThread::Run() {
 }
 
 void TThread::Terminate() {
-  FTerminated.store(true);
+  {
+    // Under the lock, so a Pause between its test and its wait cannot miss it.
+    std::lock_guard<std::mutex> lock(FPauseMutex);
+    FTerminated.store(true);
+  }
+  FPauseEnd.notify_all();
   TerminatedSet();
   if (FApplication) FApplication->WakeWaiters();
 }
@@ -75,5 +80,10 @@ bool TThread::Synchronize(const std::function<void()>& Method) {
 }
 
 void TThread::Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+void TThread::Pause(int ms) {
+  std::unique_lock<std::mutex> lock(FPauseMutex);
+  FPauseEnd.wait_for(lock, std::chrono::milliseconds(ms), [this] { return FTerminated.load(); });
+}
 
 }  // namespace framework

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <functional>
 #include <mutex>
@@ -49,6 +50,8 @@ class TThread {
   // here. Returns false, without running it, when a stop request came first.
   bool Synchronize(const std::function<void()>& Method);
   static void Sleep(int ms);
+  // Sleeps up to ms; a stop request ends it at once.
+  void Pause(int ms);
   // For subclass destructors: Terminate, then wait (never raises, also when freeing itself).
   void StopAndWait();
 
@@ -62,6 +65,8 @@ class TThread {
   std::mutex FThreadMutex;  // guards FThread
   std::atomic<bool> FSuspended{true};
   std::thread FThread;
+  std::mutex FPauseMutex;
+  std::condition_variable FPauseEnd;
   mutable std::mutex FFatalMutex;
   std::exception_ptr FFatal;
 };

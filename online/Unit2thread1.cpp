@@ -84,6 +84,8 @@ void FetchFeeds(const TFeedTargets& t, const std::function<bool()>& stopRequeste
 
 WeatherHTTP::WeatherHTTP(const TFeedTargets& targets, bool CreateSuspended)
     : TThread(CreateSuspended), FTargets(targets), FMinuteMs(MinuteHook()), FCreated(std::chrono::steady_clock::now()) {
+  // A shortened minute still sees every change of it.
+  if (FMinuteMs > 0 && FMinuteMs / 4 < FPauseMs) FPauseMs = FMinuteMs / 4 > 0 ? FMinuteMs / 4 : 1;
   if (!CreateSuspended) Start();
 }
 
@@ -92,7 +94,7 @@ WeatherHTTP::~WeatherHTTP() { StopAndWait(); }
 void WeatherHTTP::Execute() {
   while (!Terminated()) {
     Synchronize([this] { RefreshTick(); });
-    Sleep(1);
+    Pause(FPauseMs);
   }
 }
 

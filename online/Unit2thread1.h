@@ -21,6 +21,9 @@ namespace online {
 extern const char* const kWeatherHost;  // the weather feed's host
 constexpr int kFeedTimeOut = 5000;      // ms, every wait of a feed request
 constexpr int kRefreshMinutes = 30;
+// Between two steps. Each step is a round trip to the GUI thread: once a
+// millisecond, those cost more than twice all the rest of the saver.
+constexpr int kStepPauseMs = 100;
 
 // What the feed routines read and write; all owned by the form.
 struct TFeedTargets {
@@ -69,6 +72,7 @@ class WeatherHTTP final : public framework::TThread {
   TFeedTargets FTargets;
   // Test hook (BRISVANE_REFRESH_MINUTE_MS): a schedule minute of that many ms.
   int FMinuteMs = 0;
+  int FPauseMs = kStepPauseMs;
   std::chrono::steady_clock::time_point FCreated;
 };
 

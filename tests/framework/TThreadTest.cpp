@@ -26,6 +26,7 @@ class Worker : public framework::TThread {
     StopAndWait();
     if (FDestroyed) FDestroyed->store(true);
   }
+  using TThread::Pause;
   using TThread::Sleep;
   using TThread::Synchronize;
   using TThread::Terminated;
@@ -142,6 +143,26 @@ TEST(TThread, DestroyingALoopingThreadStopsAndJoinsIt) {
   const int after = steps;
   env.app->ProcessMessages();
   EXPECT_EQ(steps, after);
+}
+
+TEST(TThread, AStopRequestEndsAPauseAtOnce) {
+  HeadlessEnvironment env;
+  std::atomic<bool> pausing{false};
+  Worker w([&](Worker& self) {
+    pausing = true;
+    self.Pause(60000);
+  });
+  w.Start();
+  ASSERT_TRUE(testing_support::WaitFor([&] { return pausing.load(); }));
+  const auto start = std::chrono::steady_clock::now();
+  w.Terminate();
+  EXPECT_TRUE(testing_support::WaitFor([&] { return w.GetFinished(); }, 10s));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+  // Asked to stop before it pauses: no pause at all.
+  Worker late([](Worker& self) { self.Pause(60000); });
+  late.Terminate();
+  late.Start();
+  EXPECT_TRUE(testing_support::WaitFor([&] { return late.GetFinished(); }, 10s));
 }
 
 TEST(TThread, ANeverStartedThreadEndsAtOnce) {
