@@ -82,10 +82,18 @@ struct Process {
 
   static Process Start(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) {
     std::vector<std::string> env;
+    // A name given in extraEnv replaces the inherited one: with both, the child
+    // would read the inherited one, which comes first.
+    auto overridden = [&](const std::string& entry) {
+      for (const auto& e : extraEnv)
+        if (e.substr(0, e.find('=') + 1) == entry.substr(0, entry.find('=') + 1)) return true;
+      return false;
+    };
     for (char** e = environ; *e; ++e) {
       const std::string entry = *e;
       // The program must not inherit the test's headless drivers.
       if (entry.rfind("SDL_VIDEODRIVER=", 0) == 0 || entry.rfind("QT_QPA_PLATFORM=", 0) == 0) continue;
+      if (overridden(entry)) continue;
       env.push_back(entry);
     }
     env.push_back("SDL_AUDIODRIVER=dummy");
