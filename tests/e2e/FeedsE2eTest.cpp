@@ -1,6 +1,7 @@
 // The feeds in the running saver: its proxy setting points at a loopback peer
 // of the test, as a user would route it through a local service.
 #include <atomic>
+#include <filesystem>
 #include <mutex>
 
 #include "LoopbackServer.h"
@@ -101,6 +102,49 @@ TEST(Feeds, EscapeInTheMiddleOfAFetchEndsWithinASecond) {
   ASSERT_TRUE(saver.WaitExit(1s)) << "the saver waited for the silent peer";
   EXPECT_LT(Clock::now() - pressed, 1s);
   EXPECT_EQ(saver.ExitCode(), 0);
+}
+
+// Minutes of the schedule shortened to 100 ms (a fetch every 3 s) for as many
+// seconds as BRISVANE_SOAK_SECONDS says, through the local feed server; made
+// for the ThreadSanitizer build (scripts/tsan.sh), skipped without it.
+TEST(Feeds, SoakWithQuickRefreshesThroughTheFeedServer) {
+  const char* soak = std::getenv("BRISVANE_SOAK_SECONDS");
+  if (!soak || std::atoi(soak) <= 0) GTEST_SKIP() << "set BRISVANE_SOAK_SECONDS to run it";
+  const int seconds = std::atoi(soak);
+  const std::string dir = TempPath("soak");
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const char* source = std::getenv("BRISVANE_SOURCE_DIR");
+  ASSERT_NE(source, nullptr);
+  Process server = Process::Start({std::string(source) + "/tools/feedserver/brisvane-feedserver", "--quiet", "--log",
+                                   dir + "/requests.log", "--port-file", dir + "/port", "--feed",
+                                   "/world.rss=" + std::string(source) + "/tests/online/data/feeds/news-wire-rss2.xml"});
+  const auto until = Clock::now() + 20s;
+  while (!std::filesystem::exists(dir + "/port") && Clock::now() < until) std::this_thread::sleep_for(20ms);
+  const int port = std::atoi(ReadText(dir + "/port").c_str());
+  ASSERT_GT(port, 0) << "the feed server did not start";
+
+  auto env = Environment(SettingsHome("soak-home", port));
+  env.push_back("BRISVANE_REFRESH_MINUTE_MS=100");
+  env.push_back("TSAN_OPTIONS=halt_on_error=0:exitcode=66:log_path=" + dir + "/tsan");
+  Process saver = Process::Start({BRISVANE_EXE, "/s"}, env);
+  for (int s = 0; s < seconds; ++s) ASSERT_FALSE(saver.WaitExit(1s)) << "the saver ended by itself";
+  Xdotool("key Escape");
+  ASSERT_TRUE(saver.WaitExit(5s));
+  EXPECT_EQ(saver.ExitCode(), 0);
+
+  // Both feeds every 3 s; half of that is the margin for a loaded machine.
+  std::istringstream log(ReadText(dir + "/requests.log"));
+  int weather = 0, news = 0;
+  for (std::string line; std::getline(log, line);) {
+    weather += line.find("/forecastrss?p=20001&u=f ") != std::string::npos;
+    news += line.find("/world.rss ") != std::string::npos;
+  }
+  EXPECT_GE(weather, seconds / 6);
+  EXPECT_GE(news, seconds / 6);
+  EXPECT_LE(weather, seconds / 3 + 1);  // never more often than the schedule
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    EXPECT_NE(e.path().filename().string().rfind("tsan", 0), 0u) << ReadText(e.path().string());
 }
 
 }  // namespace
