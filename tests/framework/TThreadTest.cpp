@@ -45,6 +45,16 @@ class Worker : public framework::TThread {
   std::atomic<bool>* FDestroyed;
 };
 
+// A refresh-like loop: one counted step on the GUI thread, a short sleep, until stopped.
+Worker::Body CountingLoop(std::atomic<int>& steps) {
+  return [&steps](Worker& self) {
+    while (!self.Terminated()) {
+      self.Synchronize([&] { ++steps; });
+      Worker::Sleep(1);
+    }
+  };
+}
+
 // Pumps the GUI thread's messages until pred holds (bounded).
 bool PumpUntil(HeadlessEnvironment& env, const std::function<bool()>& pred, std::chrono::milliseconds limit = 10s) {
   const auto end = std::chrono::steady_clock::now() + limit;
@@ -128,14 +138,7 @@ TEST(TThread, DestroyingALoopingThreadStopsAndJoinsIt) {
   HeadlessEnvironment env;
   std::atomic<int> steps{0};
   std::atomic<bool> destroyed{false};
-  auto* w = new Worker(
-      [&](Worker& self) {
-        while (!self.Terminated()) {
-          self.Synchronize([&] { ++steps; });
-          Worker::Sleep(1);
-        }
-      },
-      &destroyed);
+  auto* w = new Worker(CountingLoop(steps), &destroyed);
   w->Start();
   ASSERT_TRUE(PumpUntil(env, [&] { return steps >= 5; }));
   delete w;
@@ -195,14 +198,7 @@ TEST(TApplication, DestroysItsFormsWhileTheHandOverStillWorks) {
   };
   {
     HeadlessEnvironment env;
-    auto worker = std::make_unique<Worker>(
-        [&](Worker& self) {
-          while (!self.Terminated()) {
-            self.Synchronize([&] { ++steps; });
-            Worker::Sleep(1);
-          }
-        },
-        &destroyed);
+    auto worker = std::make_unique<Worker>(CountingLoop(steps), &destroyed);
     worker->Start();
     OwningForm* form = nullptr;
     env.app->CreateForm(&form, std::move(worker));

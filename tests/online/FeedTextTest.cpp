@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "FeedFixtures.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -13,14 +15,8 @@ using namespace online;
 
 namespace {
 
-std::string Fixture(const std::string& name) {
-  const char* root = std::getenv("BRISVANE_SOURCE_DIR");
-  std::ifstream in(std::string(root ? root : ".") + "/tests/online/data/feeds/" + name, std::ios::binary);
-  EXPECT_TRUE(in) << name;
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-const std::string kSep = "  ***  ";
+using testing_online::kSep;
+std::string Fixture(const std::string& name) { return testing_online::FeedFixture(name); }
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
+#include "FeedFixtures.h"
 #include "LoopbackServer.h"
 #include "components/Wss.h"
 #include "support/TempConfigHome.h"
@@ -33,7 +34,7 @@ std::string SourcePath(const std::string& relative) {
   return std::string(root ? root : ".") + "/" + relative;
 }
 
-const std::string kSep = "  ***  ";
+using testing_online::kSep;
 
 // The feed server on a port the system chose; stopped with the object.
 class FeedServer {

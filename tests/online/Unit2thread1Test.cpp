@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "FeedFixtures.h"
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -25,14 +27,8 @@ using testing_support::HeadlessEnvironment;
 
 namespace {
 
-std::string Fixture(const std::string& name) {
-  const char* root = std::getenv("BRISVANE_SOURCE_DIR");
-  std::ifstream in(std::string(root ? root : ".") + "/tests/online/data/feeds/" + name, std::ios::binary);
-  EXPECT_TRUE(in) << name;
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-const std::string kSep = "  ***  ";
+using testing_online::kSep;
+std::string Fixture(const std::string& name) { return testing_online::FeedFixture(name); }
 const std::string kNews =
     "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>World</title><link>http://news.example.test/</link>"
     "<item><title>A</title></item><item><title>B</title></item></channel></rss>";
