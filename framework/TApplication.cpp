@@ -153,6 +153,9 @@ void TApplication::RunCalls() {
     {
       std::lock_guard<std::mutex> lock(FCallMutex);
       call->done = true;
+      // The waiter holds the call too: let its last reference, and with it an
+      // exception the waiter has read, go on the waiter's own thread.
+      call.reset();
     }
     FCallDone.notify_all();
   }

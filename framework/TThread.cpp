@@ -54,7 +54,9 @@ void TThread::Terminate() {
   }
   FPauseEnd.notify_all();
   TerminatedSet();
-  if (FApplication) FApplication->WakeWaiters();
+  // A thread that has ended waits in no hand-over; one that frees itself may
+  // end after the application is gone.
+  if (FApplication && !FFinished.load()) FApplication->WakeWaiters();
 }
 
 void TThread::WaitFor() {
