@@ -234,11 +234,12 @@ void TForm2::FormCreate(framework::TObject*) {
     WriteRKey("Brightness", FD_BRIGHT->GetValue());
     WriteRKey("SoundVolume", FD_SOUND->GetValue());
     for (const char* flag : {"ShowTime", "ShowWeather", "ShowNews", "ShowBlack"}) WriteRKey(flag, 0);
-    PendingWeatherCode = components::kDefaultWeatherCode;
-    PendingTDegree = components::kDefaultTDegree;
+    // Not literal assigns: GCC 12 warns falsely (-Wrestrict).
+    PendingWeatherCode = std::string(components::kDefaultWeatherCode);
+    PendingTDegree = std::string(components::kDefaultTDegree);
     WriteAKey("WeatherCode", *PendingWeatherCode);
     WriteAKey("TDegree", *PendingTDegree);
-    PendingRSS_Url = components::kDefaultRssUrl;
+    PendingRSS_Url = std::string(components::kDefaultRssUrl);
     WriteAKey("RSS_Url", *PendingRSS_Url);
     WriteRKey("UseProxy", 0);
     WriteAKey("Proxy", LoadedProxy);

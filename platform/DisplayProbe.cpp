@@ -7,15 +7,19 @@
 
 namespace platform {
 
-bool DisplayAvailable() {
+std::unique_ptr<DisplayProbe> DisplayProbe::Connect() {
   const char* qpa = std::getenv("QT_QPA_PLATFORM");
-  if (qpa && *qpa && std::string_view(qpa).substr(0, 3) != "xcb") return true;
+  if (qpa && *qpa && std::string_view(qpa).substr(0, 3) != "xcb")
+    return std::unique_ptr<DisplayProbe>(new DisplayProbe(nullptr));
   const char* name = std::getenv("DISPLAY");
-  if (!name || !*name) return false;
+  if (!name || !*name) return nullptr;
   Display* display = XOpenDisplay(name);
-  if (!display) return false;
-  XCloseDisplay(display);
-  return true;
+  if (!display) return nullptr;
+  return std::unique_ptr<DisplayProbe>(new DisplayProbe(display));
+}
+
+DisplayProbe::~DisplayProbe() {
+  if (display_) XCloseDisplay(static_cast<Display*>(display_));
 }
 
 }  // namespace platform

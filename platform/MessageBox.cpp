@@ -58,12 +58,14 @@ int ShowWithQt(const std::string& text, const std::string& caption, unsigned fla
     ExecBox(text, caption, flags);
     return IDOK;
   }
-  if (!DisplayAvailable()) return ToStderr(text, caption);
+  auto probe = DisplayProbe::Connect();
+  if (!probe) return ToStderr(text, caption);
   static int argc = 1;
   static char name[] = "brisvane";
   static char* argv[] = {name, nullptr};
   {
     QApplication app(argc, argv);
+    probe.reset();
     ExecBox(text, caption, flags);
   }
   return IDOK;

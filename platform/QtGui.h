@@ -20,7 +20,7 @@ namespace platform {
 class QtGui : public Gui {
  public:
   // Creates the Qt application object (argc/argv must outlive it); ask
-  // DisplayAvailable() first.
+  // DisplayProbe first.
   QtGui(int& argc, char** argv);
   ~QtGui() override;
 

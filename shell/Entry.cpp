@@ -42,11 +42,13 @@ void RunSaver(TApplication& app) {
 }
 
 void RunConfiguration(TApplication& app, int& argc, char** argv) {
-  if (!platform::DisplayAvailable()) {
+  auto probe = platform::DisplayProbe::Connect();
+  if (!probe) {
     std::fprintf(stderr, "brisvane: no display for the configuration dialog\n");
     return;
   }
   auto gui = std::make_shared<platform::QtGui>(argc, argv);
+  probe.reset();
   platform::SetGui(gui);
   app.Initialize();
   app.Title = "Screensaver Configuration";

@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "support/Files.h"
 #include "support/QtApplication.h"
@@ -116,6 +117,30 @@ TEST_F(WithoutQtYet, WithoutAnyDisplayTheMessageGoesToStderr) {
     EXPECT_EQ(result, platform::IDOK);
     EXPECT_EQ(QCoreApplication::instance(), nullptr) << "no Qt application is left behind";
   }
+}
+
+// Presses Enter on the modal box once it is up; made to run in every Qt
+// application the code under test creates.
+std::vector<std::string> gAnswered;
+void AnswerBoxWhenShown() {
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(),
+      [] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return AnswerBoxWhenShown();
+        gAnswered.push_back(box->windowTitle().toStdString() + "|" + box->text().toStdString());
+        QTest::keyClick(box, Qt::Key_Return);
+      },
+      Qt::QueuedConnection);
+}
+
+TEST_F(WithoutQtYet, AnApplicationIsMadeForEachBoxAndEndedWithIt) {
+  ASSERT_EQ(QCoreApplication::instance(), nullptr);
+  qAddPreRoutine(AnswerBoxWhenShown);
+  EXPECT_EQ(platform::ShowMessageBox(0, "first", "Screen saver"), platform::IDOK);
+  EXPECT_EQ(QCoreApplication::instance(), nullptr) << "the box's application ends with it";
+  EXPECT_EQ(platform::ShowMessageBox(0, "second", "brisvane", platform::MB_ICONERROR), platform::IDOK);
+  EXPECT_EQ(gAnswered, (std::vector<std::string>{"Screen saver|first", "brisvane|second"}));
 }
 
 TEST_F(WithoutQtYet, TheRecorderTakesEveryBoxInsteadOfAWindow) {

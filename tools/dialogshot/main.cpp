@@ -26,11 +26,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string outDir = argv[1];
-  if (!platform::DisplayAvailable()) {
+  auto probe = platform::DisplayProbe::Connect();
+  if (!probe) {
     std::cerr << "brisvane-dialogshot: no display\n";
     return 1;
   }
   auto gui = std::make_shared<platform::QtGui>(argc, argv);
+  probe.reset();
   platform::SetGui(gui);
   int status = 0;
   {
