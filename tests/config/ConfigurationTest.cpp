@@ -27,7 +27,7 @@
 #include "platform/Registry.h"
 #include "support/Files.h"
 #include "support/KnobPicture.h"
-#include "support/OpenerOnPath.h"
+#include "support/OpenerStandIn.h"
 #include "support/QtApplication.h"
 #include "support/QtInput.h"
 #include "support/RecordedBoxes.h"
@@ -397,8 +397,9 @@ TEST_F(DialogTest, APageReportsEachTimeItComesIntoView) {
   EXPECT_EQ(shown3, 2);
 }
 
-struct CatalogueTest : testing_support::OpenerOnPath, testing_support::WithQtApplication {
+struct CatalogueTest : ::testing::Test, testing_support::WithQtApplication {
   TempConfigHome home;
+  testing_support::OpenerStandIn opener;
   std::unique_ptr<framework::TApplication> app = std::make_unique<framework::TApplication>();
 };
 
@@ -408,7 +409,7 @@ TEST_F(CatalogueTest, MoreScreensaversOpensTheCataloguePageAndTheDialogStays) {
   form->Handle();
   EXPECT_EQ(form->Label5->cursor().shape(), Qt::PointingHandCursor);
   testing_support::Click(form->Label5, {5, 5});
-  EXPECT_EQ(WaitForLog(), "http://www.tarrowind.example/screensavers.htm\n");
+  EXPECT_EQ(opener.WaitForOpened(), "http://www.tarrowind.example/screensavers.htm\n");
   EXPECT_FALSE(form->Closed());
 }
 
