@@ -75,9 +75,11 @@ std::shared_ptr<const Formatter> FormatterFor(const std::string& name) {
   return slot;
 }
 
-ProcessWide<std::optional<std::string>>& ReplacedLocale() {
-  static ProcessWide<std::optional<std::string>> locale;
-  return locale;
+using Format = std::shared_ptr<const std::function<std::string(const LocalTime&)>>;
+
+ProcessWide<Format>& ReplacedFormat() {
+  static ProcessWide<Format> format;
+  return format;
 }
 
 const std::string& EnvironmentLocale() {
@@ -107,10 +109,13 @@ std::string FormatShortTime(const std::string& locale, const LocalTime& t) {
 }
 
 std::string FormatShortTime(const LocalTime& t) {
-  const std::optional<std::string> replaced = ReplacedLocale().Get();
-  return FormatShortTime(replaced ? *replaced : EnvironmentLocale(), t);
+  if (Format replaced = ReplacedFormat().Get()) return (*replaced)(t);
+  return FormatShortTime(EnvironmentLocale(), t);
 }
 
-void SetTimeLocale(std::optional<std::string> locale) { ReplacedLocale().Set(std::move(locale)); }
+void SetShortTimeFormatter(std::function<std::string(const LocalTime&)> format) {
+  ReplacedFormat().Set(format ? std::make_shared<const std::function<std::string(const LocalTime&)>>(std::move(format))
+                              : nullptr);
+}
 
 }  // namespace platform

@@ -4,7 +4,7 @@
 // since the C library's formats differ ("09:05:00 PM").
 #pragma once
 
-#include <optional>
+#include <functional>
 #include <string>
 
 #include "platform/LocalClock.h"
@@ -20,14 +20,15 @@ std::string TimeLocaleName(const char* lcAll, const char* lcTime, const char* la
 // name or a locale the tables do not know. The text is UTF-8.
 std::string FormatShortTime(const std::string& locale, const LocalTime& t);
 
-// The same in the process's locale: the environment's, read once, unless a
-// tool or a test has put its own in place. Safe from any thread.
+// The same in the process's locale (the environment's, read once), unless a
+// tool or a test has put its own formatting in place. Safe from any thread.
 std::string FormatShortTime(const LocalTime& t);
 // A time pattern in Qt's notation with the seconds (and fractions) and the
 // separator before them removed, as the system's no-seconds flag removes them.
 std::string WithoutSeconds(const std::string& pattern);
 
-// Replaces the process's time locale; nullopt puts the environment's back.
-void SetTimeLocale(std::optional<std::string> locale);
+// Replaces the process's short-time formatting; an empty function puts the
+// environment's locale back. Safe while other threads format.
+void SetShortTimeFormatter(std::function<std::string(const LocalTime&)> format);
 
 }  // namespace platform

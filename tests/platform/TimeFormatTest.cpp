@@ -54,12 +54,15 @@ TEST(TimeFormat, TheLocaleIsTakenThePosixWay) {
   for (const Case& c : cases) EXPECT_EQ(platform::TimeLocaleName(c.all, c.time, c.lang), c.chosen);
 }
 
-TEST(TimeFormat, AToolMayPutItsOwnLocaleInPlace) {
-  platform::SetTimeLocale("en_US.UTF-8");
-  EXPECT_EQ(platform::FormatShortTime(At(21, 5)), "9:05 PM");
-  platform::SetTimeLocale("de_DE.UTF-8");
-  EXPECT_EQ(platform::FormatShortTime(At(21, 5)), "21:05");
-  platform::SetTimeLocale(std::nullopt);
+TEST(TimeFormat, AToolMayPutItsOwnFormattingInPlace) {
+  const platform::LocalTime t = At(21, 5);
+  const std::string environments = platform::FormatShortTime(t);
+  platform::SetShortTimeFormatter([](const platform::LocalTime& t) { return platform::FormatShortTime("en_US", t); });
+  EXPECT_EQ(platform::FormatShortTime(t), "9:05 PM");
+  platform::SetShortTimeFormatter([](const platform::LocalTime&) { return std::string("9:05P"); });
+  EXPECT_EQ(platform::FormatShortTime(t), "9:05P");
+  platform::SetShortTimeFormatter(nullptr);
+  EXPECT_EQ(platform::FormatShortTime(t), environments);
 }
 
 }  // namespace
