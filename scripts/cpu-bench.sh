@@ -14,7 +14,7 @@ floor=$build/bench/floor/brisvane-present-floor
 work=$(mktemp -d)
 fifo=$work/displayfd
 mkfifo "$fifo"
-Xvfb -displayfd 4 -screen 0 "${size}x24" -nolisten tcp 4>"$fifo" &
+Xvfb -displayfd 4 -screen 0 "${size}x24" -nolisten tcp 4>"$fifo" 2>/dev/null &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 read -r num <"$fifo"
