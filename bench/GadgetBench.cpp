@@ -4,12 +4,9 @@
 // iterations, as a microsecond draw would otherwise run the copy for minutes.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
-#include <cstring>
-#include <functional>
 #include <string>
-#include <vector>
 
+#include "BenchSupport.h"
 #include "components/Wgc.h"
 #include "components/Wgr.h"
 #include "components/Wgw.h"
@@ -18,9 +15,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr std::size_t kFramePixels = 1024 * 768;
-constexpr int kColdBuffers = 12;
+using bench_support::AgainstColdMemcpy;
 
 struct Gadgets : testing_support::EngineOnForm {
   components::TWMV* icons = new components::TWMV(form);
@@ -42,26 +37,6 @@ struct Gadgets : testing_support::EngineOnForm {
   }
   ~Gadgets() { wss->SetEnabled(false); }
 };
-
-void AgainstColdMemcpy(benchmark::State& state, const std::function<void()>& draw) {
-  std::vector<std::vector<std::uint32_t>> from(kColdBuffers, std::vector<std::uint32_t>(kFramePixels, 0x00123456));
-  std::vector<std::vector<std::uint32_t>> to(kColdBuffers, std::vector<std::uint32_t>(kFramePixels, 0));
-  double drawSeconds = 0, memcpySeconds = 0;
-  int i = 0;
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    draw();
-    const auto t1 = Clock::now();
-    std::memcpy(to[static_cast<std::size_t>(i)].data(), from[static_cast<std::size_t>(i)].data(), kFramePixels * 4);
-    benchmark::ClobberMemory();
-    const auto t2 = Clock::now();
-    i = (i + 1) % kColdBuffers;
-    drawSeconds += std::chrono::duration<double>(t1 - t0).count();
-    memcpySeconds += std::chrono::duration<double>(t2 - t1).count();
-    state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
-  }
-  state.counters["x_memcpy"] = memcpySeconds > 0 ? drawSeconds / memcpySeconds : 0;
-}
 
 void BM_ClockText(benchmark::State& state) {
   Gadgets g;
@@ -86,9 +61,7 @@ BENCHMARK(BM_TickerAtStart)->UseManualTime()->Iterations(2000)->Unit(benchmark::
 // 200 items, about 80,000 pixels: measured and drawn whole every frame.
 void BM_TickerTwoHundredItems(benchmark::State& state) {
   Gadgets g;
-  std::string line;
-  for (int i = 0; i < 200; ++i) line += "Item " + std::to_string(i) + ": ministers meet again over the harbour plan  ***  ";
-  g.ticker->SetRssLine(line);
+  g.ticker->SetRssLine(bench_support::LongNewsLine());
   g.ticker->SetNameNews("World News");
   AgainstColdMemcpy(state, [&] { g.ticker->DrawRssNews(); });
 }

@@ -4,29 +4,15 @@
 // gadgets on (as at start, and with a long news line) and off.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
-#include <cstring>
 #include <string>
-#include <vector>
 
+#include "BenchSupport.h"
 #include "scene/SceneFixture.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using testing_support::SceneOnHeadless;
 using testing_support::SceneSettings;
-
-constexpr std::size_t kFramePixels = 1024 * 768;
-// Enough frames that each copy comes from memory, not from the caches.
-constexpr int kColdBuffers = 12;
-
-// A news line of 200 items, as a busy feed gives: about 80,000 pixels wide.
-std::string LongNewsLine() {
-  std::string line;
-  for (int i = 0; i < 200; ++i) line += "Item " + std::to_string(i) + ": ministers meet again over the harbour plan  ***  ";
-  return line;
-}
 
 void ComposeAgainstColdMemcpy(benchmark::State& state, const SceneSettings& settings, bool fed = false) {
   SceneOnHeadless scene(settings, false);
@@ -37,26 +23,9 @@ void ComposeAgainstColdMemcpy(benchmark::State& state, const SceneSettings& sett
     scene.form->WGW1->SetTomorrowLow("58");
     scene.form->WGW1->SetTomorrowHi("80");
     scene.form->WGR1->SetNameNews("World News");
-    scene.form->WGR1->SetRssLine(LongNewsLine());
+    scene.form->WGR1->SetRssLine(bench_support::LongNewsLine());
   }
-  std::vector<std::vector<std::uint32_t>> from(kColdBuffers, std::vector<std::uint32_t>(kFramePixels, 0x00123456));
-  std::vector<std::vector<std::uint32_t>> to(kColdBuffers, std::vector<std::uint32_t>(kFramePixels, 0));
-  double composeSeconds = 0, memcpySeconds = 0;
-  int i = 0;
-  for (auto _ : state) {
-    const auto t0 = Clock::now();
-    scene.form->Wss1Timer(scene.form->Wss1);
-    const auto t1 = Clock::now();
-    std::memcpy(to[static_cast<std::size_t>(i)].data(), from[static_cast<std::size_t>(i)].data(), kFramePixels * 4);
-    benchmark::ClobberMemory();
-    const auto t2 = Clock::now();
-    i = (i + 1) % kColdBuffers;
-    const double c = std::chrono::duration<double>(t1 - t0).count();
-    composeSeconds += c;
-    memcpySeconds += std::chrono::duration<double>(t2 - t1).count();
-    state.SetIterationTime(c);
-  }
-  state.counters["x_memcpy"] = memcpySeconds > 0 ? composeSeconds / memcpySeconds : 0;
+  bench_support::AgainstColdMemcpy(state, [&] { scene.form->Wss1Timer(scene.form->Wss1); });
 }
 
 void BM_SceneFrameAllGadgets(benchmark::State& state) {
