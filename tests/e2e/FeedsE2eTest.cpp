@@ -6,6 +6,7 @@
 
 #include "LoopbackServer.h"
 #include "support/OpenerStandIn.h"
+#include "support/Png.h"
 // Last: it brings Xlib, whose macros clash with the headers above.
 #include "e2e/E2eSupport.h"
 
@@ -23,9 +24,10 @@ const std::string kNews =
     "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Example Wire</title>"
     "<link>http://news.example.test/world/</link><item><title>Leaders meet</title></item></channel></rss>";
 
-// The saver's settings file with all gadgets on and the proxy at port.
+// The saver's settings file with all gadgets on, the strip opaque and the proxy at port.
 std::string SettingsHome(const std::string& name, int port, int showNews = 1) {
   const std::string home = TempPath(name);
+  std::filesystem::remove_all(home);
   char flags[160];
   std::snprintf(flags, sizeof flags,
                 "\"ShowTime\"=dword:00000001\r\n\"ShowWeather\"=dword:00000001\r\n\"ShowNews\"=dword:%08x\r\n"
@@ -104,6 +106,82 @@ TEST(Feeds, EscapeInTheMiddleOfAFetchEndsWithinASecond) {
   EXPECT_EQ(saver.ExitCode(), 0);
 }
 
+std::string Source(const std::string& relative) {
+  const char* root = std::getenv("BRISVANE_SOURCE_DIR");
+  return std::string(root ? root : ".") + "/" + relative;
+}
+
+// The local feed server, started on a port the system chose.
+struct FeedServerProcess {
+  Process process;
+  int port = 0;
+  FeedServerProcess(const std::string& dir, std::vector<std::string> args) : process(Start(dir, std::move(args))) {
+    const auto until = Clock::now() + 20s;
+    while (!std::filesystem::exists(dir + "/port") && Clock::now() < until) std::this_thread::sleep_for(20ms);
+    port = std::atoi(ReadText(dir + "/port").c_str());
+  }
+  static Process Start(const std::string& dir, std::vector<std::string> args) {
+    args.insert(args.begin(), {Source("tools/feedserver/brisvane-feedserver"), "--quiet", "--port-file", dir + "/port"});
+    return Process::Start(args);
+  }
+};
+
+// A frame of brisvane-render over the same settings; empty when it failed.
+testing_support::PngPixels RenderedFrame(const std::string& home, const std::string& dir, bool fetch) {
+  const std::string command = "XDG_CONFIG_HOME='" + home + "' '" + std::getenv("BRISVANE_BINARY_DIR") +
+                              "/tools/render/brisvane-render' --frames 1 --png '" + dir + "'" +
+                              (fetch ? " --fetch" : "") + " >/dev/null 2>&1";
+  testing_support::PngPixels frame;
+  if (std::system(command.c_str()) == 0) testing_support::ReadPng(dir + "/frame-0001.png", frame);
+  return frame;
+}
+
+struct Area {
+  int x, y, w, h;
+};
+std::vector<std::uint32_t> Cut(const testing_support::PngPixels& f, Area a) {
+  std::vector<std::uint32_t> out;
+  for (int y = a.y; y < a.y + a.h; ++y)
+    for (int x = a.x; x < a.x + a.w; ++x) out.push_back(f.pixels[static_cast<std::size_t>(y) * f.width + x]);
+  return out;
+}
+
+TEST(Feeds, TheSaverShowsWhatTheLocalFeedServerServes) {
+  const std::string dir = TempPath("onscreen");
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  FeedServerProcess server(dir, {"--today", "28,55", "--forecast", "30,50,60", "--forecast", "12,40,61", "--feed",
+                                 "/world.rss=" + Source("tests/online/data/feeds/news-wire-rss2.xml")});
+  ASSERT_GT(server.port, 0) << "the feed server did not start";
+  const std::string home = SettingsHome("onscreen-home", server.port);
+
+  // What the gadgets show with the served values, and with none: the parts of
+  // the strip that do not move (the weather gadget, the ticker's title).
+  const Area weather{1024 - (336 + 117), 698, 336, 69}, title{0, 698, 570, 26};
+  const auto served = RenderedFrame(home, dir + "/served", true);
+  const auto none = RenderedFrame(home, dir + "/none", false);
+  ASSERT_EQ(served.width, 1024);
+  ASSERT_EQ(none.width, 1024);
+  ASSERT_NE(Cut(served, weather), Cut(none, weather)) << "the served weather changes nothing";
+  ASSERT_NE(Cut(served, title), Cut(none, title)) << "the served title changes nothing";
+
+  Process saver = Process::Start({BRISVANE_EXE, "/s"}, Environment(home));
+  Display* d = XOpenDisplay(gDisplay.c_str());
+  ASSERT_NE(d, nullptr);
+  bool shown = false;
+  const auto until = Clock::now() + 20s;
+  while (!shown && Clock::now() < until) {
+    std::this_thread::sleep_for(50ms);
+    shown = Grab(d, DefaultRootWindow(d), weather.x, weather.y, weather.w, weather.h) == Cut(served, weather) &&
+            Grab(d, DefaultRootWindow(d), title.x, title.y, title.w, title.h) == Cut(served, title);
+  }
+  EXPECT_TRUE(shown) << "the screen never showed the served weather and title";
+  XCloseDisplay(d);
+  Xdotool("key Escape");
+  ASSERT_TRUE(saver.WaitExit(2s));
+  EXPECT_EQ(saver.ExitCode(), 0);
+}
+
 // Minutes of the schedule shortened to 100 ms (a fetch every 3 s) for as many
 // seconds as BRISVANE_SOAK_SECONDS says, through the local feed server; made
 // for the ThreadSanitizer build (scripts/tsan.sh), skipped without it.
@@ -114,14 +192,9 @@ TEST(Feeds, SoakWithQuickRefreshesThroughTheFeedServer) {
   const std::string dir = TempPath("soak");
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
-  const char* source = std::getenv("BRISVANE_SOURCE_DIR");
-  ASSERT_NE(source, nullptr);
-  Process server = Process::Start({std::string(source) + "/tools/feedserver/brisvane-feedserver", "--quiet", "--log",
-                                   dir + "/requests.log", "--port-file", dir + "/port", "--feed",
-                                   "/world.rss=" + std::string(source) + "/tests/online/data/feeds/news-wire-rss2.xml"});
-  const auto until = Clock::now() + 20s;
-  while (!std::filesystem::exists(dir + "/port") && Clock::now() < until) std::this_thread::sleep_for(20ms);
-  const int port = std::atoi(ReadText(dir + "/port").c_str());
+  FeedServerProcess server(dir, {"--log", dir + "/requests.log", "--feed",
+                                 "/world.rss=" + Source("tests/online/data/feeds/news-wire-rss2.xml")});
+  const int port = server.port;
   ASSERT_GT(port, 0) << "the feed server did not start";
 
   auto env = Environment(SettingsHome("soak-home", port));
