@@ -1,0 +1,433 @@
+#include "bridge/FeedNormaliser.h"
+
+#include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "bridge/LegacyWeatherReply.h"
+
+namespace bridge {
+
+namespace {
+
+constexpr std::size_t kMaxFieldBytes = 16384;
+constexpr int kMaxDepth = 48;
+
+void InitialiseOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { xmlInitParser(); });
+}
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string_view TrimAscii(std::string_view s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  return s;
+}
+
+// The encoding named in a leading XML declaration, if any.
+std::string DeclaredEncoding(std::string_view body) {
+  if (!body.starts_with("<?xml")) return {};
+  const std::string_view decl = body.substr(0, std::min(body.find("?>"), std::size_t{512}));
+  const std::size_t at = decl.find("encoding");
+  if (at == std::string_view::npos) return {};
+  std::size_t i = at + 8;
+  while (i < decl.size() && std::isspace(static_cast<unsigned char>(decl[i]))) ++i;
+  if (i >= decl.size() || decl[i] != '=') return {};
+  ++i;
+  while (i < decl.size() && std::isspace(static_cast<unsigned char>(decl[i]))) ++i;
+  if (i >= decl.size() || (decl[i] != '"' && decl[i] != '\'')) return {};
+  const std::size_t end = decl.find(decl[i], i + 1);
+  if (end == std::string_view::npos) return {};
+  return std::string(TrimAscii(decl.substr(i + 1, end - i - 1)));
+}
+
+struct Alias {
+  std::string_view label;
+  std::string_view encoding;
+};
+
+constexpr Alias kAliases[] = {
+    {"utf-8", "UTF-8"},         {"utf8", "UTF-8"},
+    {"iso-8859-1", "WINDOWS-1252"}, {"iso8859-1", "WINDOWS-1252"}, {"iso_8859-1", "WINDOWS-1252"},
+    {"latin1", "WINDOWS-1252"}, {"latin-1", "WINDOWS-1252"},    {"l1", "WINDOWS-1252"},
+    {"us-ascii", "WINDOWS-1252"}, {"ascii", "WINDOWS-1252"},    {"cp819", "WINDOWS-1252"},
+    {"windows-1252", "WINDOWS-1252"}, {"cp1252", "WINDOWS-1252"}, {"x-cp1252", "WINDOWS-1252"},
+    {"gb2312", "GB18030"},      {"gbk", "GB18030"},             {"x-gbk", "GB18030"},
+    {"gb_2312-80", "GB18030"},  {"csgb2312", "GB18030"},        {"euc-cn", "GB18030"},
+    {"cp936", "GB18030"},       {"gb18030", "GB18030"},
+};
+
+std::string CanonicalEncoding(std::string_view label) {
+  const std::string lower = Lower(TrimAscii(label));
+  for (const Alias& a : kAliases)
+    if (a.label == lower) return std::string(a.encoding);
+  std::string upper(TrimAscii(label).substr(0, 40));
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return upper;
+}
+
+bool Wide(std::string_view body) {
+  if (body.size() >= 2 && ((body[0] == '\xFF' && body[1] == '\xFE') || (body[0] == '\xFE' && body[1] == '\xFF')))
+    return true;
+  return body.size() >= 4 && std::memchr(body.data(), 0, 4) != nullptr;
+}
+
+struct DocFree {
+  void operator()(xmlDoc* d) const { xmlFreeDoc(d); }
+};
+using Doc = std::unique_ptr<xmlDoc, DocFree>;
+
+std::string_view Name(const xmlNode* n) { return reinterpret_cast<const char*>(n->name); }
+
+constexpr std::string_view kFeedNamespaces[] = {
+    "http://purl.org/rss/1.0/", "http://my.netscape.com/rdf/simple/0.9/", "http://www.w3.org/2005/Atom",
+    "http://purl.org/atom/ns#", "http://backend.userland.com/rss2", "http://backend.userland.com/rss",
+};
+
+// A feed's own element: no namespace, the default one, or a feed namespace;
+// never an extension such as dc:title or media:title.
+bool Is(const xmlNode* n, std::string_view local) {
+  if (!n || n->type != XML_ELEMENT_NODE || Name(n) != local) return false;
+  if (!n->ns || !n->ns->prefix) return true;
+  const std::string_view href = n->ns->href ? reinterpret_cast<const char*>(n->ns->href) : "";
+  return std::find(std::begin(kFeedNamespaces), std::end(kFeedNamespaces), href) != std::end(kFeedNamespaces);
+}
+
+const xmlNode* Child(const xmlNode* parent, std::string_view local) {
+  for (const xmlNode* c = parent ? parent->children : nullptr; c; c = c->next)
+    if (Is(c, local)) return c;
+  return nullptr;
+}
+
+std::string Attribute(const xmlNode* n, const char* name) {
+  xmlChar* value = xmlGetProp(n, reinterpret_cast<const xmlChar*>(name));
+  if (!value) return {};
+  std::string out(reinterpret_cast<const char*>(value));
+  xmlFree(value);
+  return out;
+}
+
+// HTML's names that feeds use without declaring them; an undeclared entity
+// reaches us as a bare reference.
+struct NamedEntity {
+  std::string_view name;
+  std::string_view text;
+};
+constexpr NamedEntity kHtmlEntities[] = {
+    {"nbsp", " "},          {"ndash", "\xE2\x80\x93"}, {"mdash", "\xE2\x80\x94"}, {"hellip", "\xE2\x80\xA6"},
+    {"lsquo", "\xE2\x80\x98"}, {"rsquo", "\xE2\x80\x99"}, {"ldquo", "\xE2\x80\x9C"}, {"rdquo", "\xE2\x80\x9D"},
+    {"laquo", "\xC2\xAB"},   {"raquo", "\xC2\xBB"},     {"copy", "\xC2\xA9"},       {"reg", "\xC2\xAE"},
+    {"trade", "\xE2\x84\xA2"}, {"euro", "\xE2\x82\xAC"}, {"pound", "\xC2\xA3"},      {"deg", "\xC2\xB0"},
+};
+
+// Text of the element and its descendants, bounded; entity references are not
+// expanded beyond the table above (a document's own entities could multiply).
+void AppendText(const xmlNode* n, std::string& out, int depth) {
+  if (depth > kMaxDepth) return;
+  for (const xmlNode* c = n->children; c && out.size() < kMaxFieldBytes; c = c->next) {
+    switch (c->type) {
+      case XML_TEXT_NODE:
+      case XML_CDATA_SECTION_NODE:
+        if (c->content) out.append(reinterpret_cast<const char*>(c->content));
+        break;
+      case XML_ELEMENT_NODE:
+        AppendText(c, out, depth + 1);
+        break;
+      case XML_ENTITY_REF_NODE:
+        for (const NamedEntity& e : kHtmlEntities)
+          if (Name(c) == e.name) out.append(e.text);
+        break;
+      default:
+        break;
+    }
+  }
+  if (out.size() > kMaxFieldBytes) out = CutUtf8(out, kMaxFieldBytes);
+}
+
+std::string Text(const xmlNode* n) {
+  std::string out;
+  if (n) AppendText(n, out, 0);
+  return out;
+}
+
+bool LooksLikeHtml(std::string_view s) {
+  for (std::size_t i = 0; i + 1 < s.size(); ++i) {
+    if (s[i] == '<' && (std::isalpha(static_cast<unsigned char>(s[i + 1])) || s[i + 1] == '/' || s[i + 1] == '!') &&
+        s.find('>', i) != std::string_view::npos)
+      return true;
+    if (s[i] == '&') {
+      std::size_t j = i + 1;
+      if (s[j] == '#') {
+        ++j;
+        if (j < s.size() && (s[j] == 'x' || s[j] == 'X')) ++j;
+        const std::size_t digits = j;
+        while (j < s.size() && std::isxdigit(static_cast<unsigned char>(s[j]))) ++j;
+        if (j > digits && j < s.size() && s[j] == ';') return true;
+      } else {
+        const std::size_t letters = j;
+        while (j < s.size() && j - letters < 10 && std::isalnum(static_cast<unsigned char>(s[j]))) ++j;
+        if (j > letters && j < s.size() && s[j] == ';' && std::isalpha(static_cast<unsigned char>(s[letters])))
+          return true;
+      }
+    }
+  }
+  return false;
+}
+
+// Titles of RSS may hold escaped markup; those of Atom say whether they do.
+std::string TitleText(const xmlNode* n, bool atom) {
+  if (!n) return {};
+  std::string raw = Text(n);
+  const std::string type = atom ? Lower(Attribute(n, "type")) : std::string();
+  const bool html = atom ? (type == "html" || type == "text/html") : LooksLikeHtml(raw);
+  return CutUtf8(CollapseWhitespace(html ? HtmlToText(raw) : raw), FeedNormaliser::kMaxTitleBytes);
+}
+
+std::string AtomLink(const xmlNode* parent) {
+  std::string any;
+  for (const xmlNode* c = parent->children; c; c = c->next) {
+    if (!Is(c, "link")) continue;
+    const std::string rel = Attribute(c, "rel");
+    const std::string href(TrimAscii(Attribute(c, "href")));
+    if (href.empty() || (!rel.empty() && rel != "alternate")) continue;
+    const std::string type = Lower(Attribute(c, "type"));
+    if (type.empty() || type == "text/html") return href;
+    if (any.empty()) any = href;
+  }
+  return any;
+}
+
+std::string RssLink(const xmlNode* parent) {
+  if (const xmlNode* link = Child(parent, "link")) {
+    std::string text(TrimAscii(Text(link)));
+    if (!text.empty()) return text;
+  }
+  if (const xmlNode* guid = Child(parent, "guid"); guid && Lower(Attribute(guid, "isPermaLink")) != "false") {
+    std::string text(TrimAscii(Text(guid)));
+    if (text.starts_with("http://") || text.starts_with("https://")) return text;
+  }
+  return {};
+}
+
+void ReadRssItems(const xmlNode* parent, FeedContent& feed) {
+  for (const xmlNode* c = parent ? parent->children : nullptr; c && feed.entries.size() < FeedNormaliser::kMaxEntries;
+       c = c->next) {
+    if (!Is(c, "item")) continue;
+    FeedEntry e;
+    e.title = TitleText(Child(c, "title"), false);
+    if (e.title.empty())  // items may carry only a description
+      e.title = CutUtf8(CollapseWhitespace(HtmlToText(Text(Child(c, "description")))), 160);
+    if (e.title.empty()) continue;
+    e.link = RssLink(c);
+    feed.entries.push_back(std::move(e));
+  }
+}
+
+std::optional<FeedContent> ReadDocument(const xmlNode* root) {
+  FeedContent feed;
+  if (Is(root, "rss")) {
+    const xmlNode* channel = Child(root, "channel");
+    if (!channel) return std::nullopt;
+    feed.title = TitleText(Child(channel, "title"), false);
+    feed.link = RssLink(channel);
+    ReadRssItems(channel, feed);
+    if (feed.entries.empty()) ReadRssItems(root, feed);  // items misplaced beside the channel
+  } else if (Name(root) == "RDF") {
+    const xmlNode* channel = Child(root, "channel");
+    if (!channel) return std::nullopt;
+    feed.title = TitleText(Child(channel, "title"), false);
+    feed.link = RssLink(channel);
+    ReadRssItems(root, feed);
+    if (feed.entries.empty()) ReadRssItems(channel, feed);
+  } else if (Is(root, "feed")) {
+    feed.title = TitleText(Child(root, "title"), true);
+    feed.link = AtomLink(root);
+    for (const xmlNode* c = root->children; c && feed.entries.size() < FeedNormaliser::kMaxEntries; c = c->next) {
+      if (!Is(c, "entry")) continue;
+      FeedEntry e;
+      e.title = TitleText(Child(c, "title"), true);
+      if (e.title.empty()) continue;
+      e.link = AtomLink(c);
+      feed.entries.push_back(std::move(e));
+    }
+  } else {
+    return std::nullopt;
+  }
+  return feed;
+}
+
+Doc Parse(std::string_view body, const std::string& encoding) {
+  int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_RECOVER | XML_PARSE_NOCDATA;
+  if (!encoding.empty()) options |= XML_PARSE_IGNORE_ENC;
+  return Doc(xmlReadMemory(body.data(), static_cast<int>(body.size()), nullptr,
+                           encoding.empty() ? nullptr : encoding.c_str(), options));
+}
+
+// Ampersands in item titles are written twice escaped: the ticker decodes its
+// whole line twice, and a lone ampersand after the first pass would swallow
+// the text up to the next semicolon.
+std::string EscapeForTicker(std::string_view text) {
+  std::string once = EscapeXml(text), out;
+  out.reserve(once.size());
+  for (std::size_t i = 0; i < once.size(); ++i) {
+    if (once.compare(i, 5, "&amp;") == 0) {
+      out += "&amp;amp;";
+      i += 4;
+    } else {
+      out += once[i];
+    }
+  }
+  return out;
+}
+
+// The saver keeps the link as written (its markers are removed, entities are
+// not decoded), so a link with markup characters goes into a CDATA section.
+std::string LinkElement(std::string_view link) {
+  if (link.find_first_of("&<>") == std::string_view::npos) return "<link>" + std::string(link) + "</link>";
+  std::string body(link);
+  for (std::size_t at = body.find("]]>"); at != std::string::npos; at = body.find("]]>", at + 1))
+    body.replace(at, 3, "]]%3E");
+  return "<link><![CDATA[" + body + "]]></link>";
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size()) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > s.size() || (n == 2 && c < 0xC2) || (n == 4 && c > 0xF4)) return false;
+    for (std::size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    if (n == 3) {
+      const unsigned char d = static_cast<unsigned char>(s[i + 1]);
+      if ((c == 0xE0 && d < 0xA0) || (c == 0xED && d >= 0xA0)) return false;
+    }
+    if (n == 4) {
+      const unsigned char d = static_cast<unsigned char>(s[i + 1]);
+      if ((c == 0xF0 && d < 0x90) || (c == 0xF4 && d >= 0x90)) return false;
+    }
+    i += n;
+  }
+  return true;
+}
+
+std::string CutUtf8(std::string_view text, std::size_t maxBytes) {
+  if (text.size() <= maxBytes) return std::string(text);
+  std::size_t end = maxBytes;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return std::string(TrimAscii(text.substr(0, end)));
+}
+
+std::string CollapseWhitespace(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  bool blank = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    bool space = c <= 0x20 || c == 0x7F;
+    if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xA0) {
+      space = true;
+      ++i;
+    }
+    if (space) {
+      blank = !out.empty();
+      continue;
+    }
+    if (blank) out += ' ';
+    blank = false;
+    out += static_cast<char>(c);
+  }
+  return out;
+}
+
+namespace {
+
+void AppendHtmlText(const xmlNode* n, std::string& out, int depth) {
+  if (depth > kMaxDepth) return;
+  for (const xmlNode* c = n->children; c && out.size() < kMaxFieldBytes; c = c->next) {
+    if (c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE) {
+      if (c->content) out.append(reinterpret_cast<const char*>(c->content));
+    } else if (c->type == XML_ELEMENT_NODE) {
+      const std::string name = Lower(Name(c));
+      if (name == "script" || name == "style") continue;
+      if (name == "br" || name == "p" || name == "div" || name == "li") out += ' ';
+      AppendHtmlText(c, out, depth + 1);
+    }
+  }
+}
+
+}  // namespace
+
+std::string HtmlToText(std::string_view html) {
+  InitialiseOnce();
+  if (html.empty()) return {};
+  const std::string wrapped = "<html><body><div>" + std::string(html.substr(0, kMaxFieldBytes)) + "</div></body></html>";
+  Doc doc(htmlReadMemory(wrapped.data(), static_cast<int>(wrapped.size()), nullptr, "UTF-8",
+                         HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET));
+  if (!doc) return std::string(html);
+  std::string out;
+  if (const xmlNode* root = xmlDocGetRootElement(doc.get())) AppendHtmlText(root, out, 0);
+  return out;
+}
+
+std::string FeedEncoding(std::string_view body, std::string_view httpCharset) {
+  if (body.starts_with("\xEF\xBB\xBF")) return "UTF-8";
+  if (Wide(body)) return {};
+  std::string label = DeclaredEncoding(body);
+  if (label.empty()) label = std::string(httpCharset);
+  std::string encoding = label.empty() ? "UTF-8" : CanonicalEncoding(label);
+  if (encoding == "UTF-8" && !IsValidUtf8(body)) encoding = "WINDOWS-1252";
+  return encoding;
+}
+
+std::optional<FeedContent> FeedNormaliser::Read(std::string_view body, std::string_view httpCharset) {
+  InitialiseOnce();
+  if (body.empty() || body.size() > kMaxBodyBytes) return std::nullopt;
+  const std::string encoding = FeedEncoding(body, httpCharset);
+  if (body.starts_with("\xEF\xBB\xBF")) body.remove_prefix(3);
+  Doc doc = Parse(body, encoding);
+  // An encoding iconv does not know: let libxml2 judge the document itself.
+  if (!doc && !encoding.empty()) doc = Parse(body, std::string());
+  if (!doc) return std::nullopt;
+  const xmlNode* root = xmlDocGetRootElement(doc.get());
+  if (!root) return std::nullopt;
+  return ReadDocument(root);
+}
+
+std::string FeedNormaliser::WriteForSaver(const FeedContent& feed, std::string_view fallbackTitle) {
+  std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\">\n<channel>\n";
+  const std::string& title = feed.title.empty() ? std::string(fallbackTitle) : feed.title;
+  out += "<title>" + EscapeXml(title) + "</title>\n";
+  out += LinkElement(feed.link) + "\n";
+  out += "<description>" + EscapeXml(title) + "</description>\n";
+  for (const FeedEntry& e : feed.entries) {
+    out += "<item>\n<title>" + EscapeForTicker(e.title) + "</title>\n";
+    if (!e.link.empty()) out += LinkElement(e.link) + "\n";
+    out += "</item>\n";
+  }
+  out += "</channel>\n</rss>\n";
+  return out;
+}
+
+std::optional<std::string> FeedNormaliser::Normalise(std::string_view body, std::string_view httpCharset,
+                                                     std::string_view fallbackTitle) {
+  std::optional<FeedContent> feed = Read(body, httpCharset);
+  if (!feed) return std::nullopt;
+  return WriteForSaver(*feed, fallbackTitle);
+}
+
+}  // namespace bridge
