@@ -189,8 +189,12 @@ void BridgeServer::RunTimer() {
       lock.lock();
       continue;
     }
-    if (FDeadlines.empty()) FTimerWake.wait(lock);
-    else FTimerWake.wait_until(lock, FDeadlines.begin()->first);
+    if (FDeadlines.empty()) {
+      FTimerWake.wait(lock);
+    } else {
+      const Clock::time_point next = FDeadlines.begin()->first;  // a copy: the map may change while we wait
+      FTimerWake.wait_until(lock, next);
+    }
   }
 }
 

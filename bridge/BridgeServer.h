@@ -26,7 +26,7 @@ struct ServerOptions {
   int listenFd = -1;
   // Well inside the saver's five seconds.
   std::chrono::milliseconds replyDeadline{3500};
-  unsigned connectionLimit = 512;
+  unsigned connectionLimit = 1024;
   unsigned idleConnectionSeconds = 10;  // slow clients are dropped after this
   std::size_t connectionMemory = 16384; // bounds the request line and headers
   bool logRequests = true;

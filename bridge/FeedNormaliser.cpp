@@ -119,21 +119,51 @@ std::string Attribute(const xmlNode* n, const char* name) {
   return out;
 }
 
-// HTML's names that feeds use without declaring them; an undeclared entity
-// reaches us as a bare reference.
+// HTML's names that feeds use without declaring them; XML knows only five,
+// and drops the others.
 struct NamedEntity {
   std::string_view name;
-  std::string_view text;
+  int codePoint;
 };
 constexpr NamedEntity kHtmlEntities[] = {
-    {"nbsp", " "},          {"ndash", "\xE2\x80\x93"}, {"mdash", "\xE2\x80\x94"}, {"hellip", "\xE2\x80\xA6"},
-    {"lsquo", "\xE2\x80\x98"}, {"rsquo", "\xE2\x80\x99"}, {"ldquo", "\xE2\x80\x9C"}, {"rdquo", "\xE2\x80\x9D"},
-    {"laquo", "\xC2\xAB"},   {"raquo", "\xC2\xBB"},     {"copy", "\xC2\xA9"},       {"reg", "\xC2\xAE"},
-    {"trade", "\xE2\x84\xA2"}, {"euro", "\xE2\x82\xAC"}, {"pound", "\xC2\xA3"},      {"deg", "\xC2\xB0"},
+    {"nbsp", 160},   {"iexcl", 161},  {"cent", 162},   {"pound", 163},  {"euro", 8364},  {"yen", 165},
+    {"copy", 169},   {"laquo", 171},  {"reg", 174},    {"deg", 176},    {"middot", 183}, {"raquo", 187},
+    {"Agrave", 192}, {"Aacute", 193}, {"Auml", 196},   {"Ccedil", 199}, {"Eacute", 201}, {"Ouml", 214},
+    {"Uuml", 220},   {"szlig", 223},  {"agrave", 224}, {"aacute", 225}, {"acirc", 226},  {"auml", 228},
+    {"ccedil", 231}, {"egrave", 232}, {"eacute", 233}, {"ecirc", 234},  {"iacute", 237}, {"ntilde", 241},
+    {"oacute", 243}, {"ouml", 246},   {"uacute", 250}, {"uuml", 252},   {"ndash", 8211}, {"mdash", 8212},
+    {"lsquo", 8216}, {"rsquo", 8217}, {"sbquo", 8218}, {"ldquo", 8220}, {"rdquo", 8221}, {"bdquo", 8222},
+    {"bull", 8226},  {"hellip", 8230}, {"trade", 8482},
 };
 
+// Undeclared HTML entity references become character references, which XML
+// reads in any encoding. Only where the document declares no entities itself.
+std::string WithHtmlEntities(std::string_view body) {
+  std::string out;
+  if (body.find("<!DOCTYPE") != std::string_view::npos) return std::string(body);
+  out.reserve(body.size());
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    if (body[i] == '&') {
+      const std::size_t semi = body.find(';', i + 1);
+      if (semi != std::string_view::npos && semi - i <= 8) {
+        const std::string_view name = body.substr(i + 1, semi - i - 1);
+        const NamedEntity* found = nullptr;
+        for (const NamedEntity& e : kHtmlEntities)
+          if (e.name == name) found = &e;
+        if (found) {
+          out += "&#" + std::to_string(found->codePoint) + ";";
+          i = semi;
+          continue;
+        }
+      }
+    }
+    out += body[i];
+  }
+  return out;
+}
+
 // Text of the element and its descendants, bounded; entity references are not
-// expanded beyond the table above (a document's own entities could multiply).
+// expanded (a document's own entities could multiply).
 void AppendText(const xmlNode* n, std::string& out, int depth) {
   if (depth > kMaxDepth) return;
   for (const xmlNode* c = n->children; c && out.size() < kMaxFieldBytes; c = c->next) {
@@ -144,10 +174,6 @@ void AppendText(const xmlNode* n, std::string& out, int depth) {
         break;
       case XML_ELEMENT_NODE:
         AppendText(c, out, depth + 1);
-        break;
-      case XML_ENTITY_REF_NODE:
-        for (const NamedEntity& e : kHtmlEntities)
-          if (Name(c) == e.name) out.append(e.text);
         break;
       default:
         break;
@@ -399,6 +425,8 @@ std::optional<FeedContent> FeedNormaliser::Read(std::string_view body, std::stri
   if (body.empty() || body.size() > kMaxBodyBytes) return std::nullopt;
   const std::string encoding = FeedEncoding(body, httpCharset);
   if (body.starts_with("\xEF\xBB\xBF")) body.remove_prefix(3);
+  const std::string text = encoding.empty() ? std::string(body) : WithHtmlEntities(body);
+  body = text;
   Doc doc = Parse(body, encoding);
   // An encoding iconv does not know: let libxml2 judge the document itself.
   if (!doc && !encoding.empty()) doc = Parse(body, std::string());

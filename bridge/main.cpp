@@ -3,7 +3,9 @@
 #include <curl/curl.h>
 #include <libxml/parser.h>
 #include <signal.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +65,12 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
   curl_global_init(CURL_GLOBAL_DEFAULT);
   xmlInitParser();
+  // Room for the connection limit: idle clients must not starve the saver of descriptors.
+  rlimit files{};
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < 4096 && files.rlim_max > files.rlim_cur) {
+    files.rlim_cur = std::min<rlim_t>(files.rlim_max, 4096);
+    setrlimit(RLIMIT_NOFILE, &files);
+  }
 
   bridge::ListenSocket listen = bridge::ListenSocket::FromSystemd(error);
   if (!error.empty()) {
