@@ -1,6 +1,6 @@
 #include "bridge/BridgeReply.h"
 
-#include "bridge/LegacyWeatherReply.h"
+#include "bridge/XmlText.h"
 
 namespace bridge {
 

@@ -10,7 +10,7 @@
 #include <memory>
 #include <mutex>
 
-#include "bridge/LegacyWeatherReply.h"
+#include "bridge/XmlText.h"
 
 namespace bridge {
 
@@ -19,9 +19,16 @@ namespace {
 constexpr std::size_t kMaxFieldBytes = 16384;
 constexpr int kMaxDepth = 48;
 
+void NoMessage(void*, const char*, ...) {}
+void NoError(void*, xmlErrorPtr) {}
+
+// Also silences the encoding and I/O messages the parser options leave on;
+// the handlers are the calling thread's own.
 void InitialiseOnce() {
   static std::once_flag once;
   std::call_once(once, [] { xmlInitParser(); });
+  xmlSetGenericErrorFunc(nullptr, NoMessage);
+  xmlSetStructuredErrorFunc(nullptr, NoError);
 }
 
 std::string Lower(std::string_view s) {
@@ -34,6 +41,46 @@ std::string_view TrimAscii(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
   return s;
+}
+
+void AppendUtf8(std::string& out, unsigned code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// Windows-1252's 0x80..0x9F; 0xFFFD where it defines nothing.
+constexpr unsigned kWindows1252High[32] = {
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
+    0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+
+// The parser passes bytes through unconverted when it meets an encoding it
+// cannot convert; what it passes is read as Windows-1252, so the reply stays UTF-8.
+std::string RepairUtf8(std::string_view text) {
+  if (IsValidUtf8(text)) return std::string(text);
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t n = 1;
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      n = (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+      if (n == 0 || i + n > text.size() || !IsValidUtf8(text.substr(i, n))) {
+        AppendUtf8(out, c < 0xA0 ? kWindows1252High[c - 0x80] : c);
+        ++i;
+        continue;
+      }
+    }
+    out.append(text.substr(i, n));
+    i += n;
+  }
+  return out;
 }
 
 // The encoding named in a leading XML declaration, if any.
@@ -218,7 +265,17 @@ std::string TitleText(const xmlNode* n, bool atom) {
   std::string raw = Text(n);
   const std::string type = atom ? Lower(Attribute(n, "type")) : std::string();
   const bool html = atom ? (type == "html" || type == "text/html") : LooksLikeHtml(raw);
-  return CutUtf8(CollapseWhitespace(html ? HtmlToText(raw) : raw), FeedNormaliser::kMaxTitleBytes);
+  return CutUtf8(CollapseWhitespace(RepairUtf8(html ? HtmlToText(raw) : raw)), FeedNormaliser::kMaxTitleBytes);
+}
+
+// A link is kept only when it looks like an address: the saver cuts the reply
+// by markers, so no markup character may reach it, inside CDATA or not.
+std::string PlainLink(std::string_view text) {
+  text = TrimAscii(text);
+  if (text.size() > 2048) return {};
+  for (char c : text)
+    if (static_cast<unsigned char>(c) <= 0x20 || c == '<' || c == '>' || c == '"' || c == 0x7F) return {};
+  return IsValidUtf8(text) ? std::string(text) : std::string();
 }
 
 std::string AtomLink(const xmlNode* parent) {
@@ -226,7 +283,7 @@ std::string AtomLink(const xmlNode* parent) {
   for (const xmlNode* c = parent->children; c; c = c->next) {
     if (!Is(c, "link")) continue;
     const std::string rel = Attribute(c, "rel");
-    const std::string href(TrimAscii(Attribute(c, "href")));
+    const std::string href = PlainLink(Attribute(c, "href"));
     if (href.empty() || (!rel.empty() && rel != "alternate")) continue;
     const std::string type = Lower(Attribute(c, "type"));
     if (type.empty() || type == "text/html") return href;
@@ -237,11 +294,11 @@ std::string AtomLink(const xmlNode* parent) {
 
 std::string RssLink(const xmlNode* parent) {
   if (const xmlNode* link = Child(parent, "link")) {
-    std::string text(TrimAscii(Text(link)));
+    std::string text = PlainLink(Text(link));
     if (!text.empty()) return text;
   }
   if (const xmlNode* guid = Child(parent, "guid"); guid && Lower(Attribute(guid, "isPermaLink")) != "false") {
-    std::string text(TrimAscii(Text(guid)));
+    std::string text = PlainLink(Text(guid));
     if (text.starts_with("http://") || text.starts_with("https://")) return text;
   }
   return {};
@@ -254,7 +311,7 @@ void ReadRssItems(const xmlNode* parent, FeedContent& feed) {
     FeedEntry e;
     e.title = TitleText(Child(c, "title"), false);
     if (e.title.empty())  // items may carry only a description
-      e.title = CutUtf8(CollapseWhitespace(HtmlToText(Text(Child(c, "description")))), 160);
+      e.title = CutUtf8(CollapseWhitespace(RepairUtf8(HtmlToText(Text(Child(c, "description"))))), 160);
     if (e.title.empty()) continue;
     e.link = RssLink(c);
     feed.entries.push_back(std::move(e));
@@ -318,14 +375,11 @@ std::string EscapeForTicker(std::string_view text) {
   return out;
 }
 
-// The saver keeps the link as written (its markers are removed, entities are
-// not decoded), so a link with markup characters goes into a CDATA section.
+// The saver keeps the link as written (its CDATA markers are removed, entities
+// are not decoded), so a link with an ampersand goes into a CDATA section.
 std::string LinkElement(std::string_view link) {
-  if (link.find_first_of("&<>") == std::string_view::npos) return "<link>" + std::string(link) + "</link>";
-  std::string body(link);
-  for (std::size_t at = body.find("]]>"); at != std::string::npos; at = body.find("]]>", at + 1))
-    body.replace(at, 3, "]]%3E");
-  return "<link><![CDATA[" + body + "]]></link>";
+  if (link.find('&') == std::string_view::npos) return "<link>" + std::string(link) + "</link>";
+  return "<link><![CDATA[" + std::string(link) + "]]></link>";
 }
 
 }  // namespace
@@ -428,8 +482,8 @@ std::optional<FeedContent> FeedNormaliser::Read(std::string_view body, std::stri
   const std::string text = encoding.empty() ? std::string(body) : WithHtmlEntities(body);
   body = text;
   Doc doc = Parse(body, encoding);
-  // An encoding iconv does not know: let libxml2 judge the document itself.
-  if (!doc && !encoding.empty()) doc = Parse(body, std::string());
+  // An encoding iconv does not know or bytes it cannot convert: Latin-1 reads any byte.
+  if (!doc && !encoding.empty()) doc = Parse(body, "ISO-8859-1");
   if (!doc) return std::nullopt;
   const xmlNode* root = xmlDocGetRootElement(doc.get());
   if (!root) return std::nullopt;

@@ -8,22 +8,6 @@
 
 namespace bridge {
 
-std::string EscapeXml(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 std::string WholeDegrees(double value) {
   const long rounded = std::lround(value);
   return std::to_string(rounded);

@@ -8,6 +8,7 @@
 
 #include "bridge/LocationCoordinates.h"
 #include "bridge/WeatherReport.h"
+#include "bridge/XmlText.h"
 
 namespace bridge {
 
@@ -16,8 +17,5 @@ std::string WholeDegrees(double value);
 
 std::string LegacyWeatherReply(std::string_view code, const Coordinates& where, TemperatureUnit unit,
                                const WeatherReport& report, const WeatherCredit& credit);
-
-// Markup-safe text for element content and attribute values.
-std::string EscapeXml(std::string_view text);
 
 }  // namespace bridge

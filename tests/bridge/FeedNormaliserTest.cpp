@@ -66,6 +66,8 @@ std::vector<FeedCase> Cases() {
        "", "World", {"\xE4\xB8\xAD\xE6\x96\x87"}},
       {"http charset without a declaration", Rss2("", "<item><title>Gr\xFC\xDF" "e</title></item>"), "ISO-8859-1",
        "World", {"Gr\xC3\xBC\xC3\x9F" "e"}},
+      {"an encoding nobody knows", Rss2("<?xml version=\"1.0\" encoding=\"x-nonsense\"?>", "<item><title>d\xE9j\xE0</title></item>"),
+       "", "World", {"d\xC3\xA9j\xC3\xA0"}},
       {"undeclared and not utf-8", Rss2("", "<item><title>na\xEFve</title></item>"), "", "World", {"na\xC3\xAFve"}},
       {"extension titles are not the item's",
        Rss2(kDecl, "<item xmlns:media=\"http://search.yahoo.com/mrss/\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
