@@ -40,25 +40,38 @@ std::optional<Url> Url::Parse(std::string_view text) {
   if (url.scheme != "http" && url.scheme != "https") return std::nullopt;
   url.host = Lower(Part(u.get(), CURLUPART_HOST));
   if (url.host.size() >= 2 && url.host.front() == '[' && url.host.back() == ']')
-    url.host = url.host.substr(1, url.host.size() - 2);
+  {
+    url.host.pop_back();
+    url.host.erase(0, 1);
+  }
   if (url.host.empty() || !Part(u.get(), CURLUPART_USER).empty()) return std::nullopt;
   const std::string port = Part(u.get(), CURLUPART_PORT);
   url.port = port.empty() ? (url.scheme == "https" ? 443 : 80) : std::stoi(port);
   url.path = Part(u.get(), CURLUPART_PATH);
-  if (url.path.empty()) url.path = "/";
+  if (url.path.empty()) url.path.push_back('/');  // not a literal assign: GCC 12 warns falsely (-Wrestrict)
   url.query = Part(u.get(), CURLUPART_QUERY);
   return url;
 }
 
 std::string Url::Authority() const {
-  std::string out = host.find(':') != std::string::npos ? "[" + host + "]" : host;
-  if (port != (scheme == "https" ? 443 : 80)) out += ":" + std::to_string(port);
+  std::string out;
+  const bool v6 = host.find(':') != std::string::npos;
+  if (v6) out += '[';
+  out += host;
+  if (v6) out += ']';
+  if (port != (scheme == "https" ? 443 : 80)) {
+    out += ':';
+    out += std::to_string(port);
+  }
   return out;
 }
 
 std::string Url::ToString() const {
   std::string out = scheme + "://" + Authority() + path;
-  if (!query.empty()) out += "?" + query;
+  if (!query.empty()) {
+    out += '?';
+    out += query;
+  }
   return out;
 }
 

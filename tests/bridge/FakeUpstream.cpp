@@ -114,8 +114,8 @@ FakeUpstream::FakeUpstream(Handler handler, const TlsFiles* tls, bool connectPre
 FakeUpstream::~FakeUpstream() {
   FStopping.store(true);
   if (FAcceptor.joinable()) FAcceptor.join();
-  for (std::thread& t : FThreads)
-    if (t.joinable()) t.join();
+  for (Worker& w : FWorkers)
+    if (w.thread.joinable()) w.thread.join();
   if (FListen >= 0) ::close(FListen);
   if (FContext) SSL_CTX_free(static_cast<SSL_CTX*>(FContext));
 }
@@ -136,11 +136,22 @@ void FakeUpstream::Accept() {
     const int fd = ::accept4(FListen, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
     FConnections.fetch_add(1);
-    if (FThreads.size() >= 2000) {  // a bound for runaway tests
+    // Finished connections give their threads back; a bound for runaway tests.
+    std::erase_if(FWorkers, [](Worker& w) {
+      if (!w.done->load()) return false;
+      w.thread.join();
+      return true;
+    });
+    if (FWorkers.size() >= 2000) {
       ::close(fd);
       continue;
     }
-    FThreads.emplace_back([this, fd] { Serve(fd); });
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    FWorkers.push_back(Worker{std::thread([this, fd, done] {
+                                Serve(fd);
+                                done->store(true);
+                              }),
+                              done});
   }
 }
 

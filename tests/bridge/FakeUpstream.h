@@ -75,7 +75,11 @@ class FakeUpstream {
   std::atomic<int> FConnections{0};
   mutable std::mutex FMutex;
   std::vector<Request> FRequests;
-  std::vector<std::thread> FThreads;
+  struct Worker {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done;
+  };
+  std::vector<Worker> FWorkers;
   std::thread FAcceptor;
 };
 
