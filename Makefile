@@ -37,7 +37,7 @@ install: deps
 
 uninstall:
 	@if [ -f $(RELEASE)/install_manifest.txt ]; then \
-	  while IFS= read -r f; do rm -fv -- "$(DESTDIR)$$f"; done < $(RELEASE)/install_manifest.txt; \
+	  while IFS= read -r f || [ -n "$$f" ]; do rm -fv -- "$(DESTDIR)$$f"; done < $(RELEASE)/install_manifest.txt; \
 	else echo "nothing installed from $(RELEASE)"; fi
 
 # Regenerates every picture and the music in assets/ and the art pages in docs/.
