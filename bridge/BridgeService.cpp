@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "bridge/AddressPolicy.h"
+#include "bridge/AsciiText.h"
 #include "bridge/FeedDirectory.h"
 #include "bridge/FeedNormaliser.h"
 #include "bridge/LegacyWeatherReply.h"
@@ -23,20 +24,8 @@ constexpr std::size_t kMaxUpstreamBytes = 4u << 20;
 constexpr const char* kXml = "text/xml; charset=UTF-8";
 constexpr const char* kFeedAgent = "brisvane-bridge/1.0 (feed reader of the Brisvane Screensaver)";
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
 std::string CharsetOf(const std::string& contentType) {
-  const std::string lower = Lower(contentType);
+  const std::string lower = AsciiLower(contentType);
   const std::size_t at = lower.find("charset=");
   if (at == std::string::npos) return {};
   std::string value = contentType.substr(at + 8);
@@ -71,7 +60,7 @@ BridgeReply FetchFailure(const FetchResult& result, const std::string& what) {
 }  // namespace
 
 std::optional<std::int64_t> UpstreamLifetime(const FetchResult& result, std::int64_t now) {
-  const std::string control = Lower(result.Header("cache-control"));
+  const std::string control = AsciiLower(result.Header("cache-control"));
   if (const std::size_t at = control.find("max-age="); at != std::string::npos) {
     std::size_t end = at + 8;
     while (end < control.size() && std::isdigit(static_cast<unsigned char>(control[end]))) ++end;
@@ -125,7 +114,7 @@ BridgeService::Answer BridgeService::Begin(std::string_view method, std::string_
     return a;
   }
   std::string absolute;
-  const std::string lowerTarget = Lower(target.substr(0, 8));
+  const std::string lowerTarget = AsciiLower(target.substr(0, 8));
   if (lowerTarget.starts_with("http://")) {
     absolute = std::string(target);
   } else if (lowerTarget.starts_with("https://")) {
@@ -166,7 +155,7 @@ BridgeService::Answer BridgeService::Begin(std::string_view method, std::string_
 
 BridgeService::Answer BridgeService::Weather(const Url& url) {
   const std::string code = QueryValue(url.query, "p");
-  const TemperatureUnit unit = Lower(QueryValue(url.query, "u")) == "c" ? TemperatureUnit::Celsius
+  const TemperatureUnit unit = AsciiLower(QueryValue(url.query, "u")) == "c" ? TemperatureUnit::Celsius
                                                                         : TemperatureUnit::Fahrenheit;
   if (!FindLocation(code)) {
     Answer a;
@@ -174,7 +163,7 @@ BridgeService::Answer BridgeService::Weather(const Url& url) {
     return a;
   }
   const std::string key = std::string("weather|") + (FOptions.source == WeatherSource::MetNo ? "metno" : "open-meteo") +
-                          "|" + Upper(code) + "|" + (unit == TemperatureUnit::Celsius ? "c" : "f");
+                          "|" + AsciiUpper(code) + "|" + (unit == TemperatureUnit::Celsius ? "c" : "f");
   return FromCacheOrJob(
       key, [this, key, code, unit](const std::atomic<bool>& cancel) { return FetchWeather(key, code, unit, cancel); },
       BridgeReply::Page(504, "Gateway Timeout", "the weather service did not answer in time"));
@@ -227,7 +216,7 @@ BridgeReply BridgeService::Finish(const Answer& a) {
 JobOutcome BridgeService::FetchWeather(const std::string& key, const std::string& code, TemperatureUnit unit,
                                        const std::atomic<bool>& cancel) {
   const std::optional<Coordinates> where = FindLocation(code);
-  const std::string what = "no weather for " + Upper(code);
+  const std::string what = "no weather for " + AsciiUpper(code);
   if (!where) return {false, BridgeReply::Page(404, "Not Found", what)};
   const bool metno = FOptions.source == WeatherSource::MetNo;
   const std::optional<CachedReply> previous = FCache.Find(key);
@@ -264,7 +253,7 @@ JobOutcome BridgeService::FetchWeather(const std::string& key, const std::string
 
   CachedReply entry;
   entry.contentType = kXml;
-  entry.body = LegacyWeatherReply(Upper(code), *where, unit, *report,
+  entry.body = LegacyWeatherReply(AsciiUpper(code), *where, unit, *report,
                                   metno ? MetNoSource::Credit() : OpenMeteoSource::Credit());
   entry.storedAt = now;
   const std::int64_t asked = std::min(UpstreamLifetime(result, now).value_or(0), kStaleLimit);

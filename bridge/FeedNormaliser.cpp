@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 
+#include "bridge/AsciiText.h"
 #include "bridge/XmlText.h"
 
 namespace bridge {
@@ -29,18 +30,6 @@ void InitialiseOnce() {
   std::call_once(once, [] { xmlInitParser(); });
   xmlSetGenericErrorFunc(nullptr, NoMessage);
   xmlSetStructuredErrorFunc(nullptr, NoError);
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string_view TrimAscii(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
 }
 
 void AppendUtf8(std::string& out, unsigned code) {
@@ -117,7 +106,7 @@ constexpr Alias kAliases[] = {
 };
 
 std::string CanonicalEncoding(std::string_view label) {
-  const std::string lower = Lower(TrimAscii(label));
+  const std::string lower = AsciiLower(TrimAscii(label));
   for (const Alias& a : kAliases)
     if (a.label == lower) return std::string(a.encoding);
   std::string upper(TrimAscii(label).substr(0, 40));
@@ -263,7 +252,7 @@ bool LooksLikeHtml(std::string_view s) {
 std::string TitleText(const xmlNode* n, bool atom) {
   if (!n) return {};
   std::string raw = Text(n);
-  const std::string type = atom ? Lower(Attribute(n, "type")) : std::string();
+  const std::string type = atom ? AsciiLower(Attribute(n, "type")) : std::string();
   const bool html = atom ? (type == "html" || type == "text/html") : LooksLikeHtml(raw);
   return CutUtf8(CollapseWhitespace(RepairUtf8(html ? HtmlToText(raw) : raw)), FeedNormaliser::kMaxTitleBytes);
 }
@@ -285,7 +274,7 @@ std::string AtomLink(const xmlNode* parent) {
     const std::string rel = Attribute(c, "rel");
     const std::string href = PlainLink(Attribute(c, "href"));
     if (href.empty() || (!rel.empty() && rel != "alternate")) continue;
-    const std::string type = Lower(Attribute(c, "type"));
+    const std::string type = AsciiLower(Attribute(c, "type"));
     if (type.empty() || type == "text/html") return href;
     if (any.empty()) any = href;
   }
@@ -297,7 +286,7 @@ std::string RssLink(const xmlNode* parent) {
     std::string text = PlainLink(Text(link));
     if (!text.empty()) return text;
   }
-  if (const xmlNode* guid = Child(parent, "guid"); guid && Lower(Attribute(guid, "isPermaLink")) != "false") {
+  if (const xmlNode* guid = Child(parent, "guid"); guid && AsciiLower(Attribute(guid, "isPermaLink")) != "false") {
     std::string text = PlainLink(Text(guid));
     if (text.starts_with("http://") || text.starts_with("https://")) return text;
   }
@@ -442,7 +431,7 @@ void AppendHtmlText(const xmlNode* n, std::string& out, int depth) {
     if (c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE) {
       if (c->content) out.append(reinterpret_cast<const char*>(c->content));
     } else if (c->type == XML_ELEMENT_NODE) {
-      const std::string name = Lower(Name(c));
+      const std::string name = AsciiLower(Name(c));
       if (name == "script" || name == "style") continue;
       if (name == "br" || name == "p" || name == "div" || name == "li") out += ' ';
       AppendHtmlText(c, out, depth + 1);

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "bridge/AsciiText.h"
+
 extern "C" {
 extern const char bridge_city_coordinates[];
 extern const char bridge_city_coordinates_end[];
@@ -14,20 +16,8 @@ namespace bridge {
 
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
 bool ParseDouble(std::string_view s, double& value) {
-  s = Trim(s);
+  s = TrimAscii(s);
   if (s.empty()) return false;
   auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
   return error == std::errc() && end == s.data() + s.size() && std::isfinite(value);
@@ -43,11 +33,11 @@ LocationTable::LocationTable(std::string_view csv) {
     const size_t a = line.find(','), b = a == std::string_view::npos ? a : line.find(',', a + 1);
     if (b == std::string_view::npos) continue;
     Coordinates c;
-    const std::string_view code = Trim(line.substr(0, a));
+    const std::string_view code = TrimAscii(line.substr(0, a));
     if (code.empty() || !ParseDouble(line.substr(a + 1, b - a - 1), c.latitude) ||
         !ParseDouble(line.substr(b + 1), c.longitude) || std::fabs(c.latitude) > 90 || std::fabs(c.longitude) > 180)
       continue;  // the header line and anything damaged
-    FCodes.emplace_back(Upper(code), c);
+    FCodes.emplace_back(AsciiUpper(code), c);
   }
   std::stable_sort(FCodes.begin(), FCodes.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
   // The first row of a repeated code wins.
@@ -56,7 +46,7 @@ LocationTable::LocationTable(std::string_view csv) {
 }
 
 std::optional<Coordinates> LocationTable::Find(std::string_view code) const {
-  const std::string wanted = Upper(Trim(code));
+  const std::string wanted = AsciiUpper(TrimAscii(code));
   auto it = std::lower_bound(FCodes.begin(), FCodes.end(), wanted,
                              [](const auto& row, const std::string& key) { return row.first < key; });
   if (it == FCodes.end() || it->first != wanted) return std::nullopt;

@@ -2,23 +2,12 @@
 
 #include <cctype>
 
+#include "bridge/AsciiText.h"
 #include "bridge/AddressPolicy.h"
 
 namespace bridge {
 
 namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
 
 }  // namespace
 
@@ -26,10 +15,10 @@ ProxyEnvironment::ProxyEnvironment(EnvironmentLookup lookup, int ownPort)
     : FLookup(std::move(lookup)), FOwnPort(ownPort) {}
 
 bool ProxyEnvironment::Exempt(std::string_view noProxy, std::string_view host) {
-  const std::string h = Lower(host);
+  const std::string h = AsciiLower(host);
   while (!noProxy.empty()) {
     const std::size_t comma = noProxy.find(',');
-    std::string entry = Lower(Trim(noProxy.substr(0, comma)));
+    std::string entry = AsciiLower(TrimAscii(noProxy.substr(0, comma)));
     noProxy = comma == std::string_view::npos ? std::string_view() : noProxy.substr(comma + 1);
     if (entry == "*") return true;
     if (entry.size() >= 2 && entry.front() == '[' && entry.back() == ']') entry = entry.substr(1, entry.size() - 2);
@@ -53,7 +42,7 @@ bool ProxyEnvironment::PointsAtBridge(const std::string& proxy) const {
 std::string ProxyEnvironment::ProxyFor(const Url& url) const {
   auto value = [this](const char* name) -> std::string {
     const char* v = FLookup ? FLookup(name) : nullptr;
-    return v ? std::string(Trim(v)) : std::string();
+    return v ? std::string(TrimAscii(v)) : std::string();
   };
   std::string noProxy = value("no_proxy");
   if (noProxy.empty()) noProxy = value("NO_PROXY");

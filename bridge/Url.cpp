@@ -5,6 +5,8 @@
 #include <cctype>
 #include <memory>
 
+#include "bridge/AsciiText.h"
+
 namespace bridge {
 
 namespace {
@@ -21,11 +23,6 @@ std::string Part(CURLU* u, CURLUPart part) {
   return out;
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 }  // namespace
 
 std::optional<Url> Url::Parse(std::string_view text) {
@@ -36,9 +33,9 @@ std::optional<Url> Url::Parse(std::string_view text) {
   if (!u || curl_url_set(u.get(), CURLUPART_URL, std::string(text).c_str(), CURLU_NON_SUPPORT_SCHEME | CURLU_PATH_AS_IS) != CURLUE_OK)
     return std::nullopt;
   Url url;
-  url.scheme = Lower(Part(u.get(), CURLUPART_SCHEME));
+  url.scheme = AsciiLower(Part(u.get(), CURLUPART_SCHEME));
   if (url.scheme != "http" && url.scheme != "https") return std::nullopt;
-  url.host = Lower(Part(u.get(), CURLUPART_HOST));
+  url.host = AsciiLower(Part(u.get(), CURLUPART_HOST));
   if (url.host.size() >= 2 && url.host.front() == '[' && url.host.back() == ']')
   {
     url.host.pop_back();

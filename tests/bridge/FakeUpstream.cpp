@@ -1,5 +1,7 @@
 #include "FakeUpstream.h"
 
+#include "BridgeProcess.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <openssl/err.h>
@@ -96,18 +98,8 @@ FakeUpstream::FakeUpstream(Handler handler, const TlsFiles* tls, bool connectPre
     }
     FContext = ctx;
   }
-  FListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  if (FListen < 0 || ::bind(FListen, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(FListen, 64) != 0 ||
-      ::getsockname(FListen, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
-    if (FListen >= 0) ::close(FListen);
-    FListen = -1;
-    return;
-  }
-  FPort = ntohs(a.sin_port);
+  FListen = ListenOnLoopback(FPort);
+  if (FListen < 0) return;
   FAcceptor = std::thread([this] { Accept(); });
 }
 

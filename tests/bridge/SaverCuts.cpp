@@ -81,6 +81,11 @@ WeatherValues ReadWeather(const std::string& reply) {
   return v;
 }
 
+void PrintTo(const WeatherValues& v, std::ostream* out) {
+  *out << "{today " << v.todayCode << " " << v.todayNow << ", tomorrow " << v.tomorrowCode << " " << v.tomorrowLow
+       << ".." << v.tomorrowHi << "}";
+}
+
 NewsValues ReadNews(const std::string& reply) {
   NewsValues v;
   std::string s1, s2, title, item, t, line;

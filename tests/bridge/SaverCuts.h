@@ -4,6 +4,7 @@
 // by what these give.
 #pragma once
 
+#include <ostream>
 #include <string>
 
 namespace testing_bridge {
@@ -21,8 +22,11 @@ struct WeatherValues {
   int tomorrowCode = 48;
   std::string tomorrowLow = "NA";
   std::string tomorrowHi = "NA";
+  bool operator==(const WeatherValues&) const = default;
 };
 WeatherValues ReadWeather(const std::string& body);
+// For test failure messages.
+void PrintTo(const WeatherValues& v, std::ostream* out);
 
 struct NewsValues {
   bool usable = false;

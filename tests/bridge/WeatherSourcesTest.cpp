@@ -151,12 +151,7 @@ TEST(LegacyWeatherReply, TheSaverCutsTheServicesValues) {
   ASSERT_TRUE(r);
   const std::string reply =
       LegacyWeatherReply("20001", {38.9, -77.0}, TemperatureUnit::Fahrenheit, *r, OpenMeteoSource::Credit());
-  const testing_bridge::WeatherValues v = ReadWeather(reply);
-  EXPECT_EQ(v.todayCode, 30);
-  EXPECT_EQ(v.todayNow, "71");
-  EXPECT_EQ(v.tomorrowCode, 11);
-  EXPECT_EQ(v.tomorrowLow, "-1");
-  EXPECT_EQ(v.tomorrowHi, "51");
+  EXPECT_EQ(ReadWeather(reply), (testing_bridge::WeatherValues{30, "71", 11, "-1", "51"}));
   EXPECT_TRUE(reply.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\""));
   EXPECT_NE(reply.find("<yweather:units temperature=\"F\""), std::string::npos);
   EXPECT_NE(reply.find("Weather data by Open-Meteo.com"), std::string::npos);
