@@ -7,11 +7,14 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/resource.h>
+#include <sched.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -471,3 +474,69 @@ TEST(BridgeProgram, SocketActivationStartsOnTheFirstRequestAndExitsWhenIdle) {
 }
 
 }  // namespace
+
+namespace {
+
+// A reply's first bytes from a connection made from one local address to another.
+std::string FirstBytes(const char* from, const char* to, int port, const std::string& request) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in local{}, remote{};
+  local.sin_family = remote.sin_family = AF_INET;
+  inet_pton(AF_INET, from, &local.sin_addr);
+  inet_pton(AF_INET, to, &remote.sin_addr);
+  remote.sin_port = htons(static_cast<uint16_t>(port));
+  std::string got;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0 &&
+      ::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) == 0) {
+    ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < until) {
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, 50) <= 0) continue;
+      char buffer[256];
+      const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+      if (n <= 0) break;
+      got.append(buffer, static_cast<size_t>(n));
+    }
+  }
+  ::close(fd);
+  return got;
+}
+
+}  // namespace
+
+// In a network namespace of its own, where 192.0.2.10 sits on the loopback
+// device and nothing leaves the machine: a socket handed over on all addresses
+// still answers only peers on loopback.
+TEST(BridgeProgram, ClientsThatAreNotOnLoopbackAreRefused) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::unshare(CLONE_NEWNET) != 0) ::_exit(77);
+    if (std::system("ip link set lo up && ip addr add 192.0.2.10/32 dev lo") != 0) ::_exit(77);
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    socklen_t len = sizeof any;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0 || ::listen(fd, 16) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&any), &len) != 0)
+      ::_exit(3);
+    const int port = ntohs(any.sin_port);
+    int code = 0;
+    {
+      BridgeProcess bridge(BridgeProcess::Launch{{}, {}, fd});
+      if (bridge.WaitListening(kStartMs) != port) ::_exit(4);
+      const std::string request = testing_bridge::SaverRequestText("http://www.tarrowind.example/rssdir/category.php");
+      if (!FirstBytes("192.0.2.10", "192.0.2.10", port, request).empty()) code |= 1;
+      if (!FirstBytes("127.0.0.1", "127.0.0.1", port, request).starts_with("HTTP/1.0 200")) code |= 2;
+    }
+    ::_exit(code);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no private network namespace here";
+  EXPECT_EQ(WEXITSTATUS(status) & 1, 0) << "a peer off loopback was answered";
+  EXPECT_EQ(WEXITSTATUS(status) & 2, 0) << "a peer on loopback was not answered";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
