@@ -35,14 +35,16 @@ using Clock = std::chrono::steady_clock;
 inline std::string gDisplay;
 inline pid_t gXvfb = 0;
 
-// Starts Xvfb at exactly the saver's mode, so screen pixels equal frame pixels.
+// Starts Xvfb at exactly the saver's mode, so screen pixels equal frame pixels,
+// and with no core fonts but the built-in ones, as many desktops have today:
+// every window the program shows must draw without them.
 class XvfbEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     const std::string fd = std::to_string(fds[1]);
-    std::vector<std::string> args = {"Xvfb", "-displayfd", fd, "-screen", "0", "1024x768x24", "-nolisten", "tcp"};
+    std::vector<std::string> args = {"Xvfb", "-displayfd", fd, "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-fp", "built-ins"};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -80,13 +82,26 @@ struct Process {
   int status = -1;
   bool exited = false;
 
-  static Process Start(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) {
+  Process() = default;
+  // Moved, the child belongs to the new one: only one of them may kill it.
+  Process(Process&& other) noexcept : pid(other.pid), status(other.status), exited(other.exited) { other.pid = 0; }
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  // Variables named in drop (NAME=) are not passed on, nor inherited ones
+  // that extraEnv sets; stderrPath, when given, receives the standard error.
+  static Process Start(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {},
+                       const std::vector<std::string>& drop = {}, const std::string& stderrPath = {}) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
       const std::string entry = *e;
       // The program must not inherit the test's headless drivers.
       if (entry.rfind("SDL_VIDEODRIVER=", 0) == 0 || entry.rfind("QT_QPA_PLATFORM=", 0) == 0) continue;
-      env.push_back(entry);
+      // What extraEnv sets replaces the inherited value: getenv finds the first.
+      bool dropped = false;
+      for (const auto& d : drop) dropped = dropped || entry.rfind(d, 0) == 0;
+      for (const auto& x : extraEnv) dropped = dropped || entry.rfind(x.substr(0, x.find('=') + 1), 0) == 0;
+      if (!dropped) env.push_back(entry);
     }
     env.push_back("SDL_AUDIODRIVER=dummy");
     for (const auto& e : extraEnv) env.push_back(e);
@@ -97,7 +112,12 @@ struct Process {
     for (auto& s : env) envp.push_back(s.data());
     envp.push_back(nullptr);
     Process p;
-    EXPECT_EQ(posix_spawn(&p.pid, argv[0], nullptr, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!stderrPath.empty())
+      posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    EXPECT_EQ(posix_spawn(&p.pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
     return p;
   }
   bool WaitExit(std::chrono::milliseconds limit) {
