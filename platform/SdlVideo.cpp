@@ -492,6 +492,9 @@ bool SdlVideo::BindWindow(WindowId id, bool exclusive, int monitor) {
   if (!w || w->cover) return false;
   bound_ = id;
   w->exclusive = exclusive;
+  // First: an OpenGL renderer makes SDL create the window anew, at its first place.
+  if (Choice().path == PresentPath::Texture && !w->renderer)
+    w->renderer = SDL_CreateRenderer(w->window, -1, SDL_RENDERER_ACCELERATED);
   if (exclusive) {
     // A borderless window covering the desktop; Xvfb and some window managers
     // place true full-screen windows off-centre.
@@ -507,8 +510,6 @@ bool SdlVideo::BindWindow(WindowId id, bool exclusive, int monitor) {
     SDL_RaiseWindow(w->window);
     CoverOtherMonitors(display);
   }
-  if (Choice().path == PresentPath::Texture && !w->renderer)
-    w->renderer = SDL_CreateRenderer(w->window, -1, SDL_RENDERER_ACCELERATED);
   if (w->renderer) return true;
   return SDL_GetWindowSurface(w->window) != nullptr;
 }

@@ -1,17 +1,11 @@
 // The program as a user's screensaver host runs it, under a private Xvfb.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-#include <fcntl.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,12 +14,9 @@
 #include "platform/PictureDecoder.h"
 #include "platform/Resources.h"
 #include "support/Files.h"
+#include "support/PrivateX.h"
 
-// Xlib last: its macros (None, Status) clash with the headers above.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-
-extern char** environ;
+#include "support/XPixels.h"  // Xlib last
 
 namespace {
 
@@ -33,105 +24,26 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 std::string gDisplay;
-pid_t gXvfb = 0;
 
-// Starts Xvfb at exactly the saver's mode, so screen pixels equal frame pixels.
+// One Xvfb at exactly the saver's mode for the whole program, so screen pixels
+// equal frame pixels; tests that need other screens start their own.
 class XvfbEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    const std::string fd = std::to_string(fds[1]);
-    std::vector<std::string> args = {"Xvfb", "-displayfd", fd, "-screen", "0", "1024x768x24", "-nolisten", "tcp"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    ASSERT_EQ(posix_spawnp(&gXvfb, "Xvfb", &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    char buf[32] = {};
-    std::string number;
-    ssize_t n;
-    while ((n = read(fds[0], buf, sizeof buf)) > 0) {
-      number.append(buf, static_cast<std::size_t>(n));
-      if (number.find('\n') != std::string::npos) break;
-    }
-    close(fds[0]);
-    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-    gDisplay = ":" + number.substr(0, number.find('\n'));
+    xvfb_ = std::make_unique<testing_support::PrivateXvfb>(std::vector<std::string>{"1024x768"});
+    ASSERT_FALSE(xvfb_->Display().empty()) << "Xvfb did not start";
+    gDisplay = xvfb_->Display();
     setenv("DISPLAY", gDisplay.c_str(), 1);
   }
-  void TearDown() override {
-    if (gXvfb > 0) {
-      kill(gXvfb, SIGTERM);
-      waitpid(gXvfb, nullptr, 0);
-    }
-  }
+  void TearDown() override { xvfb_.reset(); }
+
+ private:
+  std::unique_ptr<testing_support::PrivateXvfb> xvfb_;
 };
 
 const auto* const gEnvironment = ::testing::AddGlobalTestEnvironment(new XvfbEnvironment);
 
-struct Process {
-  pid_t pid = 0;
-  int status = -1;
-  bool exited = false;
-
-  static Process Start(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {}) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-      const std::string entry = *e;
-      // The program must not inherit the test's headless drivers.
-      if (entry.rfind("SDL_VIDEODRIVER=", 0) == 0 || entry.rfind("QT_QPA_PLATFORM=", 0) == 0) continue;
-      env.push_back(entry);
-    }
-    env.push_back("SDL_AUDIODRIVER=dummy");
-    for (const auto& e : extraEnv) env.push_back(e);
-    std::vector<char*> argv, envp;
-    std::vector<std::string> a = args;
-    for (auto& s : a) argv.push_back(s.data());
-    argv.push_back(nullptr);
-    for (auto& s : env) envp.push_back(s.data());
-    envp.push_back(nullptr);
-    Process p;
-    EXPECT_EQ(posix_spawn(&p.pid, argv[0], nullptr, nullptr, argv.data(), envp.data()), 0);
-    return p;
-  }
-  bool WaitExit(std::chrono::milliseconds limit) {
-    const auto end = Clock::now() + limit;
-    while (Clock::now() < end) {
-      if (waitpid(pid, &status, WNOHANG) == pid) {
-        exited = true;
-        return true;
-      }
-      std::this_thread::sleep_for(10ms);
-    }
-    return false;
-  }
-  int ExitCode() const { return exited && WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
-  double CpuSeconds() const {
-    std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(f, line);
-    std::istringstream in(line.substr(line.rfind(')') + 2));
-    std::string field;
-    unsigned long utime = 0, stime = 0;
-    for (int i = 3; i <= 15 && in >> field; ++i) {
-      if (i == 14) utime = std::stoul(field);
-      if (i == 15) stime = std::stoul(field);
-    }
-    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-  }
-  ~Process() {
-    if (pid > 0 && !exited) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-    }
-  }
-};
+using testing_support::Process;
 
 std::string TempPath(const std::string& name) {
   return ::testing::TempDir() + "brisvane-e2e-" + std::to_string(getpid()) + "-" + name;
@@ -149,16 +61,7 @@ int RunToEnd(const std::vector<std::string>& args, const std::vector<std::string
   return p.WaitExit(5s) ? p.ExitCode() : -1;
 }
 
-// XRGB pixels of a window area (or the root).
-std::vector<std::uint32_t> Grab(Display* d, Window w, int x, int y, int width, int height) {
-  std::vector<std::uint32_t> out;
-  XImage* img = XGetImage(d, w, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height), AllPlanes, ZPixmap);
-  if (!img) return out;
-  for (int j = 0; j < height; ++j)
-    for (int i = 0; i < width; ++i) out.push_back(static_cast<std::uint32_t>(XGetPixel(img, i, j)) & 0xFFFFFF);
-  XDestroyImage(img);
-  return out;
-}
+using testing_support::Grab;
 
 void Xdotool(const std::string& args) {
   const std::string cmd = "DISPLAY=" + gDisplay + " xdotool " + args + " >/dev/null 2>&1";

@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <vector>
+
+#include "support/ReferenceScale.h"
 
 namespace {
 
@@ -27,33 +28,14 @@ Image Noise(int w, int h, std::uint32_t seed) {
   return img;
 }
 
-int Channel(std::uint32_t p, int c) { return static_cast<int>((p >> (8 * c)) & 0xFF); }
+using testing_support::Channel;
 
-// Bilinear by its definition: output pixel centres mapped onto source pixel
-// centres, the four neighbours weighted by distance, edges clamped.
 std::uint32_t ReferenceLinear(const Image& src, int outW, int outH, int x, int y) {
-  auto coordinate = [](int i, int in, int out) {
-    const double s = (i + 0.5) * in / out - 0.5;
-    return std::clamp(s, 0.0, static_cast<double>(in - 1));
-  };
-  const double sx = coordinate(x, src.width, outW), sy = coordinate(y, src.height, outH);
-  const int x0 = static_cast<int>(sx), y0 = static_cast<int>(sy);
-  const int x1 = std::min(x0 + 1, src.width - 1), y1 = std::min(y0 + 1, src.height - 1);
-  const double fx = sx - x0, fy = sy - y0;
-  std::uint32_t out = 0;
-  for (int c = 0; c < 3; ++c) {
-    const double top = Channel(src.At(x0, y0), c) * (1 - fx) + Channel(src.At(x1, y0), c) * fx;
-    const double bottom = Channel(src.At(x0, y1), c) * (1 - fx) + Channel(src.At(x1, y1), c) * fx;
-    out |= static_cast<std::uint32_t>(std::lround(top * (1 - fy) + bottom * fy)) << (8 * c);
-  }
-  return out;
+  return testing_support::BilinearSample(src.pixels.data(), src.width, src.height, outW, outH, x, y);
 }
 
-// The source pixel whose area holds the output pixel's centre.
 std::uint32_t ReferenceNearest(const Image& src, int outW, int outH, int x, int y) {
-  const int sx = std::min(static_cast<int>((x + 0.5) * src.width / outW), src.width - 1);
-  const int sy = std::min(static_cast<int>((y + 0.5) * src.height / outH), src.height - 1);
-  return src.At(sx, sy);
+  return testing_support::NearestSample(src.pixels.data(), src.width, src.height, outW, outH, x, y);
 }
 
 // The scaled picture alone, cut from a target of the given size.

@@ -1,0 +1,418 @@
+// The presenter on today's screens, seen from outside: the presenting floor and
+// the saver under private Xvfb servers of other sizes, and one with two monitors.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/DrawingContext.h"
+#include "platform/FrameScaler.h"
+#include "platform/PictureDecoder.h"
+#include "platform/PresentChoice.h"
+#include "platform/Registry.h"
+#include "platform/Resources.h"
+#include "platform/SdlVideo.h"
+#include "support/Files.h"
+#include "support/PrivateX.h"
+#include "support/ReferenceScale.h"
+#include "support/TempConfigHome.h"
+#include "support/XPixels.h"  // Xlib last
+
+#include <X11/extensions/Xfixes.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::Channel;
+using testing_support::Grab;
+using testing_support::PrivateXvfb;
+using testing_support::Process;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kW = 1024, kH = 768;
+
+std::string TempPath(const std::string& name) {
+  return ::testing::TempDir() + "brisvane-presenting-" + std::to_string(getpid()) + "-" + name;
+}
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto end = Clock::now() + limit;
+  while (Clock::now() < end) {
+    if (done()) return true;
+    std::this_thread::sleep_for(100ms);
+  }
+  return done();
+}
+
+std::vector<std::uint32_t> Background() {
+  auto bytes = platform::FindResource("WIM1");
+  if (!bytes) return {};
+  auto picture = platform::DecodePicture(*bytes);
+  if (!picture || picture->width != kW || picture->height != kH) return {};
+  for (auto& p : picture->pixels) p &= 0xFFFFFF;
+  return picture->pixels;
+}
+
+struct Screen {
+  int width, height;
+  std::vector<std::uint32_t> pixels;
+};
+
+Screen GrabRoot(Display* d, int screen) {
+  Screen s{DisplayWidth(d, screen), DisplayHeight(d, screen), {}};
+  s.pixels = Grab(d, RootWindow(d, screen), 0, 0, s.width, s.height);
+  return s;
+}
+
+// Mean absolute channel difference between the screen's picture area and the
+// frame scaled by the book, bilinear and nearest; the largest bilinear one too.
+struct Likeness {
+  double linear = 0, nearest = 0;
+  int worstLinear = 0;
+};
+
+Likeness Compare(const Screen& s, const std::vector<std::uint32_t>& frame, const platform::FramePlacement& p, int x0,
+                 int y0, int x1, int y1) {
+  Likeness l;
+  long long n = 0;
+  for (int y = std::max(y0, p.y); y < std::min(y1, p.y + p.height); ++y)
+    for (int x = std::max(x0, p.x); x < std::min(x1, p.x + p.width); ++x) {
+      const std::uint32_t shown = s.pixels[static_cast<std::size_t>(y) * s.width + x];
+      const std::uint32_t bl =
+          testing_support::BilinearSample(frame.data(), kW, kH, p.width, p.height, x - p.x, y - p.y);
+      const std::uint32_t nn =
+          testing_support::NearestSample(frame.data(), kW, kH, p.width, p.height, x - p.x, y - p.y);
+      for (int c = 0; c < 3; ++c) {
+        const int e = std::abs(Channel(shown, c) - Channel(bl, c));
+        l.linear += e;
+        l.worstLinear = std::max(l.worstLinear, e);
+        l.nearest += std::abs(Channel(shown, c) - Channel(nn, c));
+      }
+      n += 3;
+    }
+  if (n) {
+    l.linear /= static_cast<double>(n);
+    l.nearest /= static_cast<double>(n);
+  }
+  return l;
+}
+
+// Pixels of a screen outside a rectangle that are not black.
+std::size_t LitOutside(const Screen& s, const platform::FramePlacement& p) {
+  std::size_t lit = 0;
+  for (int y = 0; y < s.height; ++y)
+    for (int x = 0; x < s.width; ++x) {
+      const bool inside = x >= p.x && x < p.x + p.width && y >= p.y && y < p.y + p.height;
+      if (!inside && s.pixels[static_cast<std::size_t>(y) * s.width + x] != 0) ++lit;
+    }
+  return lit;
+}
+
+std::size_t Count(const Screen& s, const std::function<bool(std::uint32_t)>& which) {
+  std::size_t n = 0;
+  for (std::uint32_t p : s.pixels) n += which(p) ? 1 : 0;
+  return n;
+}
+
+// The floor until it has shown its picture: the screen's centre is lit.
+struct Floor {
+  Process process;
+  std::string out;
+  Floor(const PrivateXvfb& x, const std::vector<std::string>& env, const std::string& name) : out(TempPath(name)) {
+    std::vector<std::string> all = {"DISPLAY=" + x.Display(), "LSAN_OPTIONS=detect_leaks=0"};
+    all.insert(all.end(), env.begin(), env.end());
+    process = Process::Start({BRISVANE_FLOOR_EXE}, all, out);
+  }
+  std::string Path() const {
+    const std::string text = testing_support::ReadText(out);
+    const auto colon = text.find(": ");
+    return colon == std::string::npos ? "" : text.substr(colon + 2, text.find('\n') - colon - 2);
+  }
+  // SIGTERM ends it cleanly.
+  int Stop() {
+    kill(process.pid, SIGTERM);
+    return process.WaitExit(10s) ? process.ExitCode() : -1;
+  }
+};
+
+bool CentreLit(Display* d, int screen) {
+  const auto centre = Grab(d, RootWindow(d, screen), DisplayWidth(d, screen) / 2, DisplayHeight(d, screen) / 2, 1, 1);
+  return !centre.empty() && centre[0] != 0;
+}
+
+TEST(Presenting, AtFullHdThePictureIsTheBilinearScaleOfTheFrameAndTheOverrideGivesNearest) {
+  const auto frame = Background();
+  ASSERT_FALSE(frame.empty());
+  PrivateXvfb x({"1920x1080"});
+  ASSERT_FALSE(x.Display().empty());
+  Display* d = XOpenDisplay(x.Display().c_str());
+  ASSERT_NE(d, nullptr);
+  const platform::FramePlacement p{240, 0, 1440, 1080};
+  struct Case {
+    std::vector<std::string> env;
+    const char* path;
+  };
+  // The texture path on llvmpipe is forced here only to show its picture; it is never chosen.
+  const Case cases[] = {{{}, "cpu-linear"},
+                        {{"BRISVANE_SCALE=nearest"}, "cpu-nearest"},
+                        {{"BRISVANE_PRESENT=texture"}, "texture-linear"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    Floor floor(x, c.env, std::string("floor-") + c.path);
+    ASSERT_TRUE(WaitFor([&] { return CentreLit(d, 0); }, 30s)) << "no picture";
+    std::this_thread::sleep_for(300ms);  // a few more frames: the same picture
+    const Screen s = GrabRoot(d, 0);
+    EXPECT_EQ(floor.Stop(), 0);
+    EXPECT_EQ(floor.Path(), c.path);
+    EXPECT_EQ(LitOutside(s, p), 0u) << "the bars are not black";
+    const Likeness l = Compare(s, frame, p, 0, 0, s.width, s.height);
+    if (std::string(c.path) == "cpu-nearest") {
+      EXPECT_EQ(l.nearest, 0.0);
+      EXPECT_GT(l.linear, 1.0);
+    } else {
+      // Bilinear to within rounding (llvmpipe's texture filter rounds a little more).
+      EXPECT_LT(l.linear, 1.0);
+      EXPECT_LE(l.worstLinear, std::string(c.path) == "cpu-linear" ? 2 : 8);
+      EXPECT_GT(l.nearest, 4 * l.linear) << "as close to nearest neighbour as to bilinear";
+    }
+  }
+  XCloseDisplay(d);
+}
+
+TEST(Presenting, AtTheFramesOwnSizeThePictureIsCopiedPixelForPixel) {
+  const auto frame = Background();
+  ASSERT_FALSE(frame.empty());
+  PrivateXvfb x({"1024x768"});
+  ASSERT_FALSE(x.Display().empty());
+  Display* d = XOpenDisplay(x.Display().c_str());
+  ASSERT_NE(d, nullptr);
+  Floor floor(x, {}, "floor-copy");
+  ASSERT_TRUE(WaitFor([&] { return CentreLit(d, 0); }, 30s));
+  const Screen s = GrabRoot(d, 0);
+  EXPECT_EQ(floor.Stop(), 0);
+  ASSERT_EQ(s.pixels.size(), frame.size());
+  std::size_t differ = 0;
+  for (std::size_t i = 0; i < frame.size(); ++i) differ += s.pixels[i] != frame[i];
+  EXPECT_EQ(differ, 0u);
+  XCloseDisplay(d);
+}
+
+// The frame the saver shows before the lake draws: black with the frame-rate line.
+std::vector<std::uint32_t> RateFrame(int rate, int level) {
+  std::vector<std::uint32_t> frame(static_cast<std::size_t>(kW) * kH, 0);
+  platform::DrawingContext dc(frame.data(), kW, kH, kW);
+  dc.SetBkMode(platform::TRANSPARENT);
+  dc.SetTextColor(0xFFFFFF);
+  dc.TextOut(20, 738, "Frame rate: " + std::to_string(rate) + " FPS");
+  for (auto& px : frame) {
+    std::uint32_t out = 0;
+    for (int c = 0; c < 3; ++c) out |= static_cast<std::uint32_t>(Channel(px, c) * level / 256) << (8 * c);
+    px = out;
+  }
+  return frame;
+}
+
+TEST(Presenting, BrightnessHalvesTheLevelsOnTheLinearPath) {
+  TempConfigHome home;
+  {
+    platform::Registry reg;
+    ASSERT_TRUE(reg.OpenKey("SOFTWARE\\Tarrowind Software\\Brisvane Screensaver", true));
+    reg.WriteInteger("Brightness", 128);
+  }
+  PrivateXvfb x({"1920x1080"});
+  ASSERT_FALSE(x.Display().empty());
+  Display* d = XOpenDisplay(x.Display().c_str());
+  ASSERT_NE(d, nullptr);
+  Process saver = Process::Start({BRISVANE_EXE, "/s"}, {"DISPLAY=" + x.Display(), "XDG_CONFIG_HOME=" + home.Dir(),
+                                                       "LSAN_OPTIONS=detect_leaks=0"});
+  const platform::FramePlacement p{240, 0, 1440, 1080};
+  // The frame-rate line's area on the screen: frame (20..220, 738..758) scaled 1.40625.
+  const int x0 = 262, y0 = 1032, x1 = 556, y1 = 1070;
+  auto best = [&](const Screen& s, int level, int* rate) {
+    double bestError = 1e9;
+    for (int r = 15; r <= 30; ++r) {
+      const double e = Compare(s, RateFrame(r, level), p, x0, y0, x1, y1).linear;
+      if (e < bestError) {
+        bestError = e;
+        if (rate) *rate = r;
+      }
+    }
+    return bestError;
+  };
+  Screen s;
+  int rate = 0;
+  // Two refreshes of the rate pass before it reads near 25.
+  const bool seen = WaitFor(
+      [&] {
+        s = GrabRoot(d, 0);
+        return best(s, 128, &rate) < 0.5;
+      },
+      20s);
+  EXPECT_TRUE(seen) << "the screen never showed the halved, smoothly scaled frame-rate line";
+  std::uint32_t brightest = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int xx = x0; xx < x1; ++xx) brightest = std::max(brightest, s.pixels[static_cast<std::size_t>(y) * s.width + xx] & 0xFF);
+  EXPECT_GT(brightest, 100u) << "no text seen";
+  EXPECT_LE(brightest, 128u);
+  EXPECT_GT(best(s, 256, nullptr), 4 * best(s, 128, nullptr)) << "the full-level line matches as well";
+  XCloseDisplay(d);
+}
+
+// Two monitors: one X screen with two RandR outputs side by side (Xorg's dummy
+// driver, see PrivateTwoMonitorXorg), which SDL enumerates as two displays, the
+// first the primary. The root is painted green, so desktop left uncovered shows.
+struct TwoMonitors : ::testing::Test {
+  using Xorg = testing_support::PrivateTwoMonitorXorg;
+  std::unique_ptr<Xorg> x;
+  Display* d = nullptr;
+  static constexpr std::uint32_t kDesktop = 0x00FF00;
+  const platform::FramePlacement primary{0, 0, Xorg::kPrimaryWidth, Xorg::kPrimaryHeight};
+  const platform::FramePlacement second{Xorg::kPrimaryWidth, 0, Xorg::kSecondWidth, Xorg::kSecondHeight};
+
+  void SetUp() override {
+    x = std::make_unique<Xorg>();
+    ASSERT_FALSE(x->Display().empty()) << "no two-monitor X server:\n" << x->Log();
+    d = XOpenDisplay(x->Display().c_str());
+    ASSERT_NE(d, nullptr);
+    XSetWindowBackground(d, DefaultRootWindow(d), kDesktop);
+    XClearWindow(d, DefaultRootWindow(d));
+    XSync(d, False);
+    ASSERT_EQ(Grab(d, DefaultRootWindow(d), second.x + 5, 5, 1, 1).at(0), kDesktop);
+  }
+  void TearDown() override {
+    if (d) XCloseDisplay(d);
+  }
+  Screen Monitor(const platform::FramePlacement& m) {
+    return {m.width, m.height, Grab(d, DefaultRootWindow(d), m.x, m.y, m.width, m.height)};
+  }
+  void PointerTo(int px, int py) {
+    XWarpPointer(d, 0, DefaultRootWindow(d), 0, 0, 0, 0, px, py);
+    XSync(d, False);
+  }
+  // The primary shows no desktop, the other monitor is black throughout.
+  bool Covered() {
+    const Screen first = Monitor(primary), other = Monitor(second);
+    return !first.pixels.empty() && !other.pixels.empty() &&
+           Count(first, [](std::uint32_t p) { return p == kDesktop; }) == 0 &&
+           Count(other, [](std::uint32_t p) { return p != 0; }) == 0;
+  }
+  // Is the cursor at the pointer an invisible one?
+  bool CursorHidden() {
+    XFixesCursorImage* image = XFixesGetCursorImage(d);
+    if (!image) return false;
+    bool hidden = true;
+    for (int i = 0; i < image->width * image->height; ++i) hidden = hidden && (image->pixels[i] >> 24) == 0;
+    XFree(image);
+    return hidden;
+  }
+  void Xdotool(const std::string& args) {
+    const std::string cmd = "DISPLAY=" + x->Display() + " xdotool " + args + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+  }
+  std::vector<std::string> Env() const {
+    return {"DISPLAY=" + x->Display(), "XDG_CONFIG_HOME=" + TempPath("config"), "LSAN_OPTIONS=detect_leaks=0"};
+  }
+  Process Saver() { return Process::Start({BRISVANE_EXE, "/s"}, Env()); }
+};
+
+TEST_F(TwoMonitors, TheSceneOnThePrimaryBlackOnTheOtherAndAKeyOnEitherEndsTheSaver) {
+  for (bool onSecond : {true, false}) {
+    SCOPED_TRACE(onSecond ? "key with the pointer on the other monitor" : "key with the pointer on the primary");
+    PointerTo(onSecond ? second.x + 100 : 100, 100);
+    Process saver = Saver();
+    ASSERT_TRUE(WaitFor([&] { return Covered(); }, 30s)) << "some desktop stays visible";
+    // The 1024 x 768 frame scaled to 1280 x 960 between bars 32 high; its
+    // frame-rate line lights the bottom left.
+    const Screen first = Monitor(primary);
+    EXPECT_EQ(LitOutside(first, {0, 32, 1280, 960}), 0u);
+    EXPECT_GT(Count(first, [](std::uint32_t p) { return p != 0; }), 100u) << "no scene on the primary monitor";
+    Xdotool("key Escape");
+    ASSERT_TRUE(saver.WaitExit(5s)) << "Escape did not end the saver";
+    EXPECT_EQ(saver.ExitCode(), 0);
+    EXPECT_TRUE(WaitFor([&] { return Grab(d, DefaultRootWindow(d), second.x + 5, 5, 1, 1).at(0) == kDesktop; }, 5s))
+        << "the other monitor was not given back";
+  }
+}
+
+TEST_F(TwoMonitors, AMouseMoveOnTheOtherMonitorEndsTheSaver) {
+  PointerTo(second.x + 100, 100);
+  Process saver = Saver();
+  ASSERT_TRUE(WaitFor([&] { return Covered(); }, 30s));
+  // The first movement is only recorded; the next ones are real movements.
+  for (int i = 1; i <= 10 && !saver.WaitExit(300ms); ++i)
+    Xdotool("mousemove " + std::to_string(second.x + 100 + 40 * i) + " 300");
+  ASSERT_TRUE(saver.WaitExit(5s)) << "moving the mouse on the other monitor did not end the saver";
+  EXPECT_EQ(saver.ExitCode(), 0);
+}
+
+TEST_F(TwoMonitors, TheCursorIsHiddenOnEveryMonitor) {
+  PointerTo(second.x + 100, 100);
+  ASSERT_FALSE(CursorHidden()) << "the desktop's cursor should be visible";
+  Process floor = Process::Start({BRISVANE_FLOOR_EXE}, Env());
+  ASSERT_TRUE(WaitFor([&] { return Covered() && CentreLit(d, 0); }, 30s));
+  EXPECT_TRUE(WaitFor([&] { return CursorHidden(); }, 5s)) << "on the other monitor";
+  PointerTo(640, 512);
+  EXPECT_TRUE(WaitFor([&] { return CursorHidden(); }, 5s)) << "on the primary monitor";
+  kill(floor.pid, SIGTERM);
+  ASSERT_TRUE(floor.WaitExit(10s));
+  EXPECT_EQ(floor.ExitCode(), 0);
+}
+
+// SDL on the private server, where Mesa's OpenGL is llvmpipe. In a child process:
+// Mesa leaves allocations behind when it is unloaded, which the leak checker
+// could not even name.
+TEST(PresentChoice, OnXvfbTheRendererFoundIsASoftwareOneAndIsNotChosen) {
+  PrivateXvfb x({"640x480"});
+  ASSERT_FALSE(x.Display().empty());
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(fds[0]);
+    unsetenv("SDL_VIDEODRIVER");
+    setenv("DISPLAY", x.Display().c_str(), 1);
+    std::string report = "no video";
+    std::string error;
+    if (auto video = platform::SdlVideo::Create(&error)) {
+      const platform::RendererFacts facts = platform::SdlVideo::ProbeRenderer();
+      report = std::string(facts.found ? "found" : "none") + "|" + facts.name + "|" + facts.device + "|" +
+               (platform::IsSoftwareRenderer(facts) ? "software" : "gpu") + "|" +
+               platform::DescribeChoice(platform::ChoosePresenting(facts, "", ""), facts) + "|" +
+               platform::DescribeChoice(platform::ChoosePresenting(facts, "", "texture"), facts) + "|" +
+               video->PresentingPath();
+    }
+    (void)!write(fds[1], report.data(), report.size());
+    _exit(0);
+  }
+  close(fds[1]);
+  std::string report;
+  char buf[512];
+  ssize_t n;
+  while ((n = read(fds[0], buf, sizeof buf)) > 0) report.append(buf, static_cast<std::size_t>(n));
+  close(fds[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  std::vector<std::string> f;
+  for (std::size_t start = 0;;) {
+    const auto bar = report.find('|', start);
+    f.push_back(report.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+    if (bar == std::string::npos) break;
+    start = bar + 1;
+  }
+  ASSERT_EQ(f.size(), 7u) << report;
+  EXPECT_EQ(f[0], "found") << "no renderer at all on Xvfb";
+  EXPECT_EQ(f[3], "software") << f[1] << " on " << f[2];
+  EXPECT_EQ(f[4], "cpu-linear");
+  EXPECT_EQ(f[5], "texture-linear") << "forced, it is still named a software texture";
+  EXPECT_EQ(f[6], "cpu-linear") << "no GPU device here: not even probed";
+}
+
+}  // namespace
