@@ -5,7 +5,7 @@ RELEASE := build/release
 TEST := build/test
 BENCH := build/bench
 
-.PHONY: deps build run test bench assets tables clean
+.PHONY: deps build run test bench assets tables golden pictures clean
 
 deps:
 	@scripts/install-deps.sh
@@ -39,6 +39,14 @@ assets:
 # of tools/locations; needs Node and the npm registry.
 tables:
 	cd tools/locations && npm ci --no-audit --no-fund && node generate.js
+
+# Redraws the scene pictures the tests compare with (after a deliberate change of the art).
+golden: build
+	scripts/update-golden.sh $(RELEASE)/tools/render/brisvane-render
+
+# Redraws the README's pictures of the running scene.
+pictures: build
+	scripts/docs-pictures.sh $(RELEASE)/tools/render/brisvane-render
 
 clean:
 	rm -rf build

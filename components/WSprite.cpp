@@ -1,8 +1,23 @@
 #include "components/WSprite.h"
 
+#include <memory>
+
 #include "components/SpriteCopy.h"
+#include "platform/ProcessWide.h"
 
 namespace components {
+
+namespace {
+platform::ProcessWide<std::shared_ptr<const TWSprite::DrawObserver>> gDrawObserver;
+}  // namespace
+
+void TWSprite::SetDrawObserver(DrawObserver observer) {
+  gDrawObserver.Set(observer ? std::make_shared<const DrawObserver>(std::move(observer)) : nullptr);
+}
+
+void TWSprite::NotifyDraw(int frame) const {
+  if (auto observer = gDrawObserver.Get()) (*observer)(*this, frame);
+}
 
 void TWSprite::SetShowX(int v) {
   TWss* e = Engine();

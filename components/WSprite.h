@@ -3,6 +3,7 @@
 // space, and reports failures the library's way (ErrorResult and OnError).
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "components/ErrorReport.h"
@@ -33,12 +34,18 @@ class TWSprite : public framework::TImage, public TWssSurfaceOwner {
   void SetStretchHeight(int v) { FStretchHeight = v; }
   bool GetTransparency() const { return FTransparency; }
 
+  // Sees every draw request of every sprite in order, with the frame asked for
+  // (-1 for a still picture): how a frame is traced from outside. Empty: none.
+  using DrawObserver = std::function<void(const TWSprite& sprite, int frame)>;
+  static void SetDrawObserver(DrawObserver observer);
+
   // For the engine's owner and tests.
   platform::DWORD GetBltFlags() const { return FBltFlags; }
   platform::HRESULT GetLastResult() const { return FLastResult; }
 
  protected:
   TWss* Engine() const { return dynamic_cast<TWss*>(Parent()); }
+  void NotifyDraw(int frame) const;
   void Fail(const std::string& text) { FError.Report(text, OnError, this); }
   // Copies the engine's display pointers; false (and reported) when one is missing.
   bool TakeEngineSurfaces();

@@ -85,6 +85,7 @@ void TWIM::SetTransparency(bool on) {
 }
 
 void TWIM::DrawImage() {
+  NotifyDraw(-1);
   TWss* e = Engine();
   IDirectDrawSurface* prim = e ? e->FDDPRIM.load() : nullptr;
   if (prim && prim->IsLost() != DD_OK) return Fail("Lost surface");

@@ -173,6 +173,7 @@ DWORD TWMV::DDColorMatch(IDirectDrawSurface* surface, COLORREF colour) {
 }
 
 void TWMV::DrawMovie() {
+  NotifyDraw(FNumberFrame);
   TWss* e = Engine();
   IDirectDrawSurface* prim = e ? e->FDDPRIM.load() : nullptr;
   if (prim && prim->IsLost() != DD_OK) return Fail("Lost surface");

@@ -1,6 +1,7 @@
 #include "framework/TComponent.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace framework {
 
@@ -18,6 +19,17 @@ TComponent::~TComponent() {
     delete last;
   }
   if (FOwner) FOwner->RemoveComponent(this);
+}
+
+TComponent* TComponent::FindComponent(const std::string& name) const {
+  const auto same = [&](const std::string& other) {
+    return other.size() == name.size() && std::equal(other.begin(), other.end(), name.begin(), [](char a, char b) {
+             return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+           });
+  };
+  for (TComponent* c : FComponents)
+    if (!name.empty() && same(c->Name)) return c;
+  return nullptr;
 }
 
 void TComponent::InsertComponent(TComponent* component) { FComponents.push_back(component); }

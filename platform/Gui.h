@@ -41,6 +41,8 @@ class Gui {
 };
 
 void SetGui(std::shared_ptr<Gui> gui);
+// The system call's stand-in: shows or hides the mouse cursor of the current window system.
+void ShowCursor(bool show);
 std::shared_ptr<Gui> GetGui();
 
 }  // namespace platform

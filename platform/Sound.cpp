@@ -149,6 +149,8 @@ class SoundPlayer {
   std::atomic<std::uint64_t> framesPlayed_{0};
 };
 
+std::atomic<bool> gOutputEnabled{true};
+
 SoundPlayer& Player() {
   static SoundPlayer* player = new SoundPlayer;  // lives as long as the audio thread may
   return *player;
@@ -161,6 +163,7 @@ bool PlaySound(const char* sound, const void* /*module*/, std::uint32_t flags) {
     Player().Stop();
     return true;
   }
+  if (!gOutputEnabled.load()) return false;
   std::span<const std::uint8_t> bytes;
   if ((flags & SND_RESOURCE) == SND_RESOURCE) {
     auto resource = FindResource(sound);
@@ -180,6 +183,8 @@ bool PlaySound(const char* sound, const void* /*module*/, std::uint32_t flags) {
   if (!wave) return false;
   return Player().Play(std::move(*wave), (flags & SND_LOOP) != 0, (flags & SND_ASYNC) != 0, (flags & SND_NOSTOP) != 0);
 }
+
+void SetSoundOutputEnabled(bool enabled) { gOutputEnabled.store(enabled); }
 
 bool SoundPlaying() { return Player().Playing(); }
 std::uint64_t SoundFramesPlayed() { return Player().FramesPlayed(); }

@@ -1,5 +1,6 @@
 #include "platform/Timer.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -49,6 +50,7 @@ void RunTimer(std::shared_ptr<PeriodicTimer> t) {
 }
 
 ProcessWide<std::function<std::uint32_t()>> gClock;
+std::atomic<bool> gDormant{false};
 
 }  // namespace
 
@@ -73,7 +75,7 @@ std::uint32_t TimeSetEvent(std::uint32_t delayMs, std::uint32_t, TimerCallback c
     if (gNextId == 0) gNextId = 1;
     gTimers[t->id] = t;
   }
-  t->thread = std::thread(RunTimer, t);
+  if (!gDormant.load()) t->thread = std::thread(RunTimer, t);
   return t->id;
 }
 
@@ -91,7 +93,9 @@ bool TimeKillEvent(std::uint32_t id) {
     t->stop = true;
   }
   t->wake.notify_all();
-  if (t->thread.get_id() == std::this_thread::get_id())
+  if (!t->thread.joinable())
+    ;  // dormant: it never ran
+  else if (t->thread.get_id() == std::this_thread::get_id())
     t->thread.detach();  // killed from its own tick: it ends when the tick returns
   else
     t->thread.join();  // waits for a running tick
@@ -103,6 +107,8 @@ std::uint32_t TimeGetTime() {
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
   return static_cast<std::uint32_t>(ms);
 }
+
+void SetTimersDormant(bool dormant) { gDormant.store(dormant); }
 
 void SetTimeGetTimeForTesting(std::function<std::uint32_t()> clock) { gClock.Set(std::move(clock)); }
 

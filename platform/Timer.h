@@ -29,6 +29,10 @@ std::chrono::steady_clock::time_point NextTickDeadline(std::chrono::steady_clock
                                                        std::chrono::steady_clock::time_point now,
                                                        std::chrono::milliseconds period);
 
+// While dormant, new timers get an id but never tick: a tool that steps the
+// frames itself (the renderer) keeps the engine's own timer from racing it.
+void SetTimersDormant(bool dormant);
+
 // Milliseconds of the multimedia clock (wraps at 2^32); tests may replace it.
 std::uint32_t TimeGetTime();
 void SetTimeGetTimeForTesting(std::function<std::uint32_t()> clock);

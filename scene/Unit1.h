@@ -1,11 +1,23 @@
-// TForm1: the scene form, shown full screen in run mode. It owns the engine
-// Wss1 and configures it exactly as the lake scene runs it.
+// TForm1: the lake scene, the main form of run mode. It owns the engine Wss1
+// and, as the engine's children, every picture of the lake; it builds the
+// scene once, draws it back to front on every tick of the engine's timer, and
+// ends the saver on Escape, F2, F3 or a real mouse movement.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string>
 
+#include "components/GadgetValue.h"
+#include "components/Wgc.h"
+#include "components/Wgr.h"
+#include "components/Wgw.h"
+#include "components/Wim.h"
+#include "components/Wmv.h"
 #include "components/Wss.h"
 #include "framework/TForm.h"
+#include "online/THttpClient.h"
+#include "scene/FlightPaths.h"
 
 namespace scene {
 
@@ -14,15 +26,60 @@ class TForm1 : public framework::TForm {
   explicit TForm1(framework::TComponent* AOwner);
   std::string ClassName() const override { return "TForm1"; }
 
+  // Stored components, in their declared order.
   components::TWss* Wss1 = nullptr;
+  components::TWIM* WIM1 = nullptr;
+  components::TWMV* WMV1 = nullptr;
+  components::TWMV* WMV3SGsmall = nullptr;
+  components::TWIM* WIM2GadgetPanel = nullptr;
+  components::TWMV* WMV3Weather = nullptr;
+  components::TWGC* WGC1 = nullptr;
+  components::TWGW* WGW1 = nullptr;
+  components::TWGR* WGR1 = nullptr;
+  components::TWIM* WIM2tree = nullptr;
+  components::TWIM* WIM2tree_n1 = nullptr;
+  components::TWMV* WMV2btfl = nullptr;
+  online::THttpClient* HttpClient1 = nullptr;
+  // Made at run time as copies of the bird strip, owned by the form.
+  components::TWMV* BirdStrip2 = nullptr;
+  components::TWMV* BirdStripSmall = nullptr;
 
   void FormCreate(framework::TObject* Sender);
   void Wss1Timer(framework::TObject* Sender);
   void FormKeyPress(framework::TObject* Sender, char& Key);
-  // Ends the saver in the order the engine needs: timer, display, form.
+  void FormKeyDown(framework::TObject* Sender, std::uint16_t& Key, framework::TShiftState Shift);
+  void FormMouseMove(framework::TObject* Sender, framework::TShiftState Shift, int X, int Y);
   void EndSaver();
 
+  void PlaceStill(components::TWIM& sprite, bool stretching, bool transparent, int height, int width, int top,
+                  int left);
+  void PlaceStrip(components::TWMV& strip, bool stretching, bool transparent, int frameRows, bool setSize,
+                  int stretchWidth, int stretchHeight, int top, int left);
+  void CloneBirdStrip(components::TWMV& strip, const components::TWMV& model);
+  void InitButterflyPaths();
+  void StartMusic();
+  void StopMusic();
+  // The weather forecast page of the configured location (F3).
+  std::string ForecastAddress() const;
+
+  // Frame thread only, after FormCreate.
+  int WaterFrame = 0;
+  int WingFrame = 0;
+  // GUI thread only.
+  int LastMouseX = 0;
+  int LastMouseY = 0;
+  // Written by the news feed, opened by F2.
+  components::GadgetValue<std::string> NewsLink{""};
+
+  PathRecord PathA, PathB, PathC, PathD;
+  std::array<PathRecord, kButterflyCount> ButterflyPaths;
+  int ButterflyCount = 0;
+
  private:
+  // Starts the refresh of the weather and news gadgets.
+  void CreateRefreshThread();
+  // Asks the refresh to stop; never touches a refresh that has ended.
+  void StopRefreshThread();
   bool FEnding = false;
 };
 

@@ -212,6 +212,7 @@ struct Process {
     return p;
   }
   bool WaitExit(std::chrono::milliseconds limit) {
+    if (exited) return true;
     if (pid <= 0) return false;
     const auto end = std::chrono::steady_clock::now() + limit;
     do {

@@ -1,0 +1,56 @@
+// A stand-in for the desktop's opener: an xdg-open first on PATH that writes
+// its arguments to a file, so a test sees what would reach the browser.
+#pragma once
+
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "support/Files.h"
+
+namespace testing_support {
+
+class OpenerStandIn {
+ public:
+  OpenerStandIn() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "brisvane-opener-XXXXXX").string();
+    dir_ = mkdtemp(pattern.data()) ? pattern : std::string();
+    log_ = dir_ + "/opened";
+    const std::string script = dir_ + "/xdg-open";
+    // Written whole, then renamed, so a reader never sees half a line.
+    std::ofstream(script) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" << log_
+                          << ".tmp'\nmv '" << log_ << ".tmp' '" << log_ << "'\n";
+    chmod(script.c_str(), 0755);
+    if (const char* path = getenv("PATH")) oldPath_ = path;
+    setenv("PATH", (dir_ + ":" + oldPath_).c_str(), 1);
+  }
+  ~OpenerStandIn() {
+    setenv("PATH", oldPath_.c_str(), 1);
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  OpenerStandIn(const OpenerStandIn&) = delete;
+  OpenerStandIn& operator=(const OpenerStandIn&) = delete;
+
+  const std::string& Dir() const { return dir_; }
+  // PATH with the stand-in first, for a child process.
+  std::string PathVariable() const { return "PATH=" + dir_ + ":" + oldPath_; }
+  bool Opened() const { return std::filesystem::exists(log_); }
+  // What was opened, once something was; empty after the time limit.
+  std::string WaitForOpened(std::chrono::milliseconds limit = std::chrono::seconds(10)) const {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!Opened() && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return Opened() ? ReadText(log_) : std::string();
+  }
+
+ private:
+  std::string dir_, log_, oldPath_;
+};
+
+}  // namespace testing_support

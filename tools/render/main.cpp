@@ -1,0 +1,146 @@
+// brisvane-render [--frames N] [--png DIR] [--at 1,2,100] [--trace]
+// Builds the real lake scene (settings read from the saver's own file) on the
+// headless display and draws N frames one after another, each as the engine's
+// tick makes it (restore, clear, the scene's frame, flip), without a window,
+// an audio device, a request or a clock to wait on. Writes chosen frames as
+// PNG and, with --trace, every sprite draw of every frame in drawing order.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <sys/stat.h>
+
+#include "components/WSprite.h"
+#include "framework/TApplication.h"
+#include "platform/DisplayDriver.h"
+#include "platform/HeadlessGui.h"
+#include "platform/Mixer.h"
+#include "platform/Sound.h"
+#include "platform/Timer.h"
+#include "scene/Unit1.h"
+
+namespace {
+
+struct Options {
+  int frames = 1;
+  std::string pngDir;
+  std::set<int> at;
+  bool trace = false;
+};
+
+bool ParseCount(const char* text, int& out) {
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(text, &end, 10);
+  if (errno || end == text || *end || v < 1 || v > 100000000) return false;
+  out = static_cast<int>(v);
+  return true;
+}
+
+bool ParseList(const char* text, std::set<int>& out) {
+  std::string item;
+  for (const char* p = text;; ++p) {
+    if (*p == ',' || *p == '\0') {
+      int v = 0;
+      if (!ParseCount(item.c_str(), v)) return false;
+      out.insert(v);
+      item.clear();
+      if (*p == '\0') return true;
+    } else {
+      item += *p;
+    }
+  }
+}
+
+struct Option {
+  const char* name;
+  const char* value;  // null: a flag
+  std::function<bool(Options&, const char*)> apply;
+};
+
+const Option kOptions[] = {
+    {"--frames", "N", [](Options& o, const char* v) { return ParseCount(v, o.frames); }},
+    {"--png", "DIR", [](Options& o, const char* v) { return (o.pngDir = v), !o.pngDir.empty(); }},
+    {"--at", "LIST", [](Options& o, const char* v) { return ParseList(v, o.at); }},
+    {"--trace", nullptr, [](Options& o, const char*) { return o.trace = true; }},
+};
+
+int Usage() {
+  std::fprintf(stderr, "usage: brisvane-render");
+  for (const Option& o : kOptions) std::fprintf(stderr, o.value ? " [%s %s]" : " [%s]", o.name, o.value);
+  std::fprintf(stderr, "\n");
+  return 2;
+}
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const Option* found = nullptr;
+    for (const Option& o : kOptions)
+      if (std::string(argv[i]) == o.name) found = &o;
+    if (!found) return false;
+    const char* value = nullptr;
+    if (found->value) {
+      if (i + 1 >= argc) return false;
+      value = argv[++i];
+    }
+    if (!found->apply(options, value)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) return Usage();
+  if (!options.pngDir.empty() && mkdir(options.pngDir.c_str(), 0777) != 0 && errno != EEXIST) {
+    std::perror(options.pngDir.c_str());
+    return 1;
+  }
+
+  // Headless all through: no window, no audio, no mixer, and the engine's own
+  // timer never ticks; the frames below are the only ones drawn.
+  auto display = std::make_shared<platform::HeadlessDisplayDriver>();
+  platform::SetGui(std::make_shared<platform::HeadlessGui>());
+  platform::SetDisplayDriver(display);
+  platform::SetMixerFactoryForTesting([] { return std::unique_ptr<platform::Mixer>(); });
+  platform::SetSoundOutputEnabled(false);
+  platform::SetTimersDormant(true);
+
+  int frame = 0;
+  if (options.trace)
+    components::TWSprite::SetDrawObserver([&frame](const components::TWSprite& s, int number) {
+      if (number < 0)
+        std::printf("%d %s - %d %d\n", frame, s.Name.c_str(), s.GetShowX(), s.GetShowY());
+      else
+        std::printf("%d %s %d %d %d\n", frame, s.Name.c_str(), number, s.GetShowX(), s.GetShowY());
+    });
+
+  int status = 0;
+  {
+    framework::TApplication app;
+    app.Initialize();
+    app.CreateForm(&scene::Form1);
+    for (frame = 1; frame <= options.frames; ++frame) {
+      scene::Form1->Wss1->Tick();
+      const bool wanted = options.at.empty() ? frame == options.frames : options.at.count(frame) > 0;
+      if (options.pngDir.empty() || !wanted) continue;
+      char name[32];
+      std::snprintf(name, sizeof name, "/frame-%04d.png", frame);
+      if (!display->WritePng(options.pngDir + name)) {
+        std::fprintf(stderr, "brisvane-render: cannot write %s%s\n", options.pngDir.c_str(), name);
+        status = 1;
+        break;
+      }
+    }
+    components::TWSprite::SetDrawObserver(nullptr);
+    scene::Form1->EndSaver();
+  }
+  std::fflush(stdout);
+  platform::SetDisplayDriver(nullptr);
+  platform::SetGui(nullptr);
+  return status;
+}
