@@ -31,17 +31,21 @@ bool IsSoftwareRenderer(const RendererFacts& facts) {
   return false;
 }
 
-PresentChoice ChoosePresenting(const RendererFacts& facts, const std::string& scale, const std::string& present) {
+PresentChoice ChoosePresenting(const RendererFacts& facts, const std::string& scale, const std::string& present,
+                               bool cpuLinearFits) {
   PresentChoice choice;
   const std::string force = Lower(present);
   if (force == "texture" && facts.found)
     choice.path = PresentPath::Texture;
   else if (force != "framebuffer" && !IsSoftwareRenderer(facts))
     choice.path = PresentPath::Texture;
-  // Both paths filter bilinearly unless told otherwise: the CPU's filter was
-  // measured to stay within the presenting budget at 1920 x 1080.
   const std::string filter = Lower(scale);
-  choice.filter = filter == "nearest" ? ScaleFilter::Nearest : ScaleFilter::Linear;
+  if (filter == "nearest")
+    choice.filter = ScaleFilter::Nearest;
+  else if (filter == "linear" || choice.path == PresentPath::Texture || cpuLinearFits)
+    choice.filter = ScaleFilter::Linear;
+  else
+    choice.filter = ScaleFilter::Nearest;
   return choice;
 }
 

@@ -31,10 +31,15 @@ struct PresentChoice {
   bool operator==(const PresentChoice&) const = default;
 };
 
-// scale: BRISVANE_SCALE ("nearest" or "linear"; anything else is ignored) picks
-// the filter. present: BRISVANE_PRESENT ("framebuffer" or "texture") forces the
-// path, for measuring; "texture" is honoured only where a renderer exists.
-PresentChoice ChoosePresenting(const RendererFacts& facts, const std::string& scale, const std::string& present);
+// A GPU filters bilinearly at no cost; the CPU does so by default only where its
+// filter fits the presenting budget (cpuLinearFits: the AVX2 code, measured at
+// about the cost of nearest neighbour; the SSSE3 and portable code cost more
+// than the whole presenting floor at 1920 x 1080). scale: BRISVANE_SCALE
+// ("nearest" or "linear"; anything else is ignored) overrides the filter.
+// present: BRISVANE_PRESENT ("framebuffer" or "texture") forces the path, for
+// measuring; "texture" is honoured only where a renderer exists.
+PresentChoice ChoosePresenting(const RendererFacts& facts, const std::string& scale, const std::string& present,
+                               bool cpuLinearFits);
 
 // "cpu-linear", "cpu-nearest", "gpu-linear", "gpu-nearest", or "texture-..." for
 // a texture on a software renderer (forced).

@@ -132,7 +132,8 @@ const PresentChoice& SdlVideo::Choice() {
   if (!choiceMade_) {
     const std::string present = Env("BRISVANE_PRESENT");
     if (present == "texture" || (present != "framebuffer" && MayHaveGpu())) facts_ = ProbeRenderer();
-    choice_ = ChoosePresenting(facts_, Env("BRISVANE_SCALE"), present);
+    choice_ = ChoosePresenting(facts_, Env("BRISVANE_SCALE"), present,
+                               FrameScaler::CurrentLevel() == FrameScaler::Level::Avx2);
     choiceMade_ = true;
   }
   return choice_;

@@ -35,9 +35,13 @@ TEST(PresentChoice, ASoftwareRendererIsNeverTakenForAGpu) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(platform::IsSoftwareRenderer(c.facts), !c.gpu) << c.what;
-    const auto choice = ChoosePresenting(c.facts, "", "");
-    EXPECT_EQ(choice.path, c.gpu ? PresentPath::Texture : PresentPath::Framebuffer) << c.what;
-    EXPECT_EQ(platform::DescribeChoice(choice, c.facts), c.gpu ? "gpu-linear" : "cpu-linear") << c.what;
+    for (bool cpuLinearFits : {true, false}) {
+      const auto choice = ChoosePresenting(c.facts, "", "", cpuLinearFits);
+      EXPECT_EQ(choice.path, c.gpu ? PresentPath::Texture : PresentPath::Framebuffer) << c.what;
+      // A GPU always filters bilinearly; the CPU only where its filter is fast enough.
+      const char* want = c.gpu ? "gpu-linear" : cpuLinearFits ? "cpu-linear" : "cpu-nearest";
+      EXPECT_EQ(platform::DescribeChoice(choice, c.facts), want) << c.what << " " << cpuLinearFits;
+    }
   }
 }
 
@@ -49,23 +53,29 @@ TEST(PresentChoice, TheOverridesPickTheFilterAndForceThePath) {
     const RendererFacts* facts;
     const char* scale;
     const char* present;
+    bool cpuLinearFits;
     PresentPath path;
     ScaleFilter filter;
     const char* described;
   };
   const Case cases[] = {
-      {&none, "nearest", "", PresentPath::Framebuffer, ScaleFilter::Nearest, "cpu-nearest"},
-      {&none, "NEAREST", "", PresentPath::Framebuffer, ScaleFilter::Nearest, "cpu-nearest"},
-      {&none, "linear", "", PresentPath::Framebuffer, ScaleFilter::Linear, "cpu-linear"},
-      {&none, "bicubic", "", PresentPath::Framebuffer, ScaleFilter::Linear, "cpu-linear"},  // unknown: ignored
-      {&gpu, "nearest", "", PresentPath::Texture, ScaleFilter::Nearest, "gpu-nearest"},
-      {&gpu, "", "framebuffer", PresentPath::Framebuffer, ScaleFilter::Linear, "cpu-linear"},
-      {&llvmpipe, "", "texture", PresentPath::Texture, ScaleFilter::Linear, "texture-linear"},
-      {&none, "", "texture", PresentPath::Framebuffer, ScaleFilter::Linear, "cpu-linear"},  // no renderer at all
-      {&llvmpipe, "", "gpu", PresentPath::Framebuffer, ScaleFilter::Linear, "cpu-linear"},
+      {&none, "nearest", "", true, PresentPath::Framebuffer, ScaleFilter::Nearest, "cpu-nearest"},
+      {&none, "NEAREST", "", true, PresentPath::Framebuffer, ScaleFilter::Nearest, "cpu-nearest"},
+      {&none, "linear", "", true, PresentPath::Framebuffer, ScaleFilter::Linear, "cpu-linear"},
+      {&none, "linear", "", false, PresentPath::Framebuffer, ScaleFilter::Linear, "cpu-linear"},
+      {&none, "", "", false, PresentPath::Framebuffer, ScaleFilter::Nearest, "cpu-nearest"},
+      {&none, "bicubic", "", true, PresentPath::Framebuffer, ScaleFilter::Linear, "cpu-linear"},  // unknown: ignored
+      {&none, "bicubic", "", false, PresentPath::Framebuffer, ScaleFilter::Nearest, "cpu-nearest"},
+      {&gpu, "nearest", "", true, PresentPath::Texture, ScaleFilter::Nearest, "gpu-nearest"},
+      {&gpu, "", "", false, PresentPath::Texture, ScaleFilter::Linear, "gpu-linear"},
+      {&gpu, "", "framebuffer", true, PresentPath::Framebuffer, ScaleFilter::Linear, "cpu-linear"},
+      {&gpu, "", "framebuffer", false, PresentPath::Framebuffer, ScaleFilter::Nearest, "cpu-nearest"},
+      {&llvmpipe, "", "texture", false, PresentPath::Texture, ScaleFilter::Linear, "texture-linear"},
+      {&none, "", "texture", true, PresentPath::Framebuffer, ScaleFilter::Linear, "cpu-linear"},  // no renderer at all
+      {&llvmpipe, "", "gpu", true, PresentPath::Framebuffer, ScaleFilter::Linear, "cpu-linear"},
   };
   for (const Case& c : cases) {
-    const auto choice = ChoosePresenting(*c.facts, c.scale, c.present);
+    const auto choice = ChoosePresenting(*c.facts, c.scale, c.present, c.cpuLinearFits);
     EXPECT_EQ(choice.path, c.path) << c.scale << " " << c.present;
     EXPECT_EQ(choice.filter, c.filter) << c.scale << " " << c.present;
     EXPECT_EQ(platform::DescribeChoice(choice, *c.facts), c.described) << c.scale << " " << c.present;
