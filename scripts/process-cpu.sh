@@ -18,7 +18,7 @@ seconds=10
 warmup=2
 runs=1
 usage() {
-  sed -n '6,7p' "$0" | sed 's/^# *//' >&2
+  sed -n '6,7p' "$0" | sed 's/^# //' >&2
   exit 2
 }
 while [ $# -gt 0 ]; do
@@ -54,7 +54,8 @@ cleanup() {
 trap cleanup EXIT
 for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.05; done
 [ -s "$fdfile" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$fdfile")"
+DISPLAY=":$(head -n1 "$fdfile")"
+export DISPLAY
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 
 # One run of a command: prints "cpu peak server" or fails.
