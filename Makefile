@@ -5,7 +5,7 @@ RELEASE := build/release
 TEST := build/test
 BENCH := build/bench
 
-.PHONY: deps build run test bench assets tables golden pictures clean
+.PHONY: deps build run test bench assets tables golden pictures dialog-shots clean
 
 deps:
 	@scripts/install-deps.sh
@@ -34,6 +34,12 @@ assets:
 	cmake --build $(ART) -j$(JOBS)
 	$(ART)/art_generate assets
 	$(ART)/art_sheet assets docs
+
+# Redraws the dialog's screenshots in docs/ under a private Xvfb.
+dialog-shots: deps
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBRISVANE_TESTS=OFF
+	cmake --build $(RELEASE) -j$(JOBS) --target brisvane-dialogshot
+	scripts/dialog-screenshots.sh $(RELEASE) docs
 
 # Regenerates config/data/ (the location tables) from the pinned npm packages
 # of tools/locations; needs Node and the npm registry.

@@ -3,11 +3,13 @@
 // over it from the icon strip WeatherPicVCL.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "components/GadgetValue.h"
 #include "components/Wim.h"
 #include "components/Wmv.h"
+#include "platform/DrawingContext.h"
 
 namespace components {
 
@@ -27,14 +29,22 @@ class TWGW : public TWIM {
   void SetTomorrowHi(const std::string& v) { FTomorrowHi.Set(v); }
   std::string GetTomorrowLow() const { return FTomorrowLow.Get(); }
   void SetTomorrowLow(const std::string& v) { FTomorrowLow.Set(v); }
-  TWMV* GetWeatherPicVCL() const { return FWeatherPicVCL; }
-  void SetWeatherPicVCL(TWMV* strip) { FWeatherPicVCL = strip; }
+  TWMV* GetWeatherPicVCL() const { return FWeatherPicVCL.load(); }
+  void SetWeatherPicVCL(TWMV* strip) { FWeatherPicVCL.store(strip); }
+
+  // Icons and temperatures of one frame, over the panel; on the frame thread.
+  // A code above 47 is stored back as 48 (not available).
+  void DrawGadgetWeather();
+
+  static platform::HFONT MyCreateFont(const std::string& face, int height, platform::HDC dc, int weight);
 
   // The refresh schedule's counter (GUI thread only); the gadget never reads it.
   int MinuteCount = 0;
 
  private:
-  TWMV* FWeatherPicVCL = nullptr;
+  void DrawIcon(TWMV* strip, int x, int y, GadgetValue<int>& code);
+
+  std::atomic<TWMV*> FWeatherPicVCL{nullptr};
   GadgetValue<int> FTodayCode{48};
   GadgetValue<int> FTomorrowCode{48};
   GadgetValue<std::string> FTodayNow{"NA"};

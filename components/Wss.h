@@ -193,7 +193,11 @@ class TWss : public framework::TPanel {
   bool FGammaEnabled = false;
 };
 
-// The default news feed address.
-extern const char* const kDefaultRssUrl;
+// First-run defaults of the settings record (the dialog writes the same).
+extern const char* const kDefaultRssUrl;  // the default news feed address
+inline constexpr int kDefaultBrightness = 256;
+inline constexpr int kDefaultSoundVolume = 200;
+inline constexpr const char* kDefaultTDegree = "f";
+inline constexpr const char* kDefaultWeatherCode = "20001";
 
 }  // namespace components

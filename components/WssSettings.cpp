@@ -7,15 +7,6 @@ namespace components {
 
 const char* const kDefaultRssUrl = "http://news.google.com/news?ned=us&topic=w&output=rss";
 
-namespace {
-
-constexpr int kDefaultBrightness = 256;
-constexpr int kDefaultSoundVolume = 200;
-constexpr const char* kDefaultTDegree = "f";
-constexpr const char* kDefaultWeatherCode = "20001";
-
-}  // namespace
-
 std::string TWss::KeyPath() const {
   std::string path = "SOFTWARE\\";
   path.append(FBrandName).append(1, '\\').append(FSSName);

@@ -1,15 +1,37 @@
-// TForm2: the configuration dialog. A Qt dialog with a fixed border, client
-// area 539 x 576, made when the form is first shown: in run mode the form
-// exists hidden and never builds its widgets.
+// TForm2: the configuration dialog. A Qt window with a fixed border, client
+// area 539 x 576, built with its controls when the form is first shown (or
+// its Handle is asked for): in run mode the form exists hidden, no Qt
+// application runs, and it never builds them. FormCreate runs right after the
+// controls are built.
+//
+// The unit is split by page: Configuration.cpp holds the window, the banner,
+// the page control with its four pages, the OK and Cancel buttons, loading,
+// saving and the registry operations; ConfigurationTabSheetN.cpp builds the
+// controls of page N (CreateTabSheetNControls). The Weather (2) and RSS News
+// (3) pages come with their own source files the same way.
 #pragma once
 
-#include <memory>
+#include <optional>
+#include <string>
 
 #include "framework/TForm.h"
 
-class QDialog;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QGroupBox;
+class QTabWidget;
+class QWidget;
+
+namespace components {
+class TWHFADER;
+class TWynbutton;
+}  // namespace components
 
 namespace config {
+
+class TLabel;
+class TTabSheet;
 
 class TForm2 : public framework::TForm {
  public:
@@ -20,8 +42,75 @@ class TForm2 : public framework::TForm {
   static constexpr int kClientWidth = 539;
   static constexpr int kClientHeight = 576;
 
-  // The dialog's widget, once shown (for tests).
-  QDialog* Dialog() const { return FDialog; }
+  // The dialog's window, once built.
+  QWidget* Window() const { return FWindow; }
+
+  // --- the form's controls, null until built; owned by the window ---
+  QLabel* Image1 = nullptr;
+  QLabel* Image2 = nullptr;
+  QLabel* Label6 = nullptr;
+  TLabel* Label5 = nullptr;
+  QLabel* Label12 = nullptr;
+  QWidget* Panel1 = nullptr;
+  QTabWidget* PageControl1 = nullptr;
+  TTabSheet* TabSheet1 = nullptr;  // "Configuration"
+  TTabSheet* TabSheet2 = nullptr;  // "Weather"
+  TTabSheet* TabSheet3 = nullptr;  // "RSS News"
+  TTabSheet* TabSheet4 = nullptr;  // "Proxy"
+  components::TWynbutton* BTCancel = nullptr;
+  components::TWynbutton* BTOK = nullptr;
+
+  // TabSheet1, "Configuration"
+  QLabel* Label1 = nullptr;
+  components::TWHFADER* FD_BRIGHT = nullptr;
+  QLabel* Label4 = nullptr;
+  QLabel* Label2 = nullptr;
+  components::TWHFADER* FD_SOUND = nullptr;
+  QLabel* Label3 = nullptr;
+  QGroupBox* GroupBox1 = nullptr;
+  QCheckBox* CheckBox1transp = nullptr;
+  QCheckBox* CheckBox2time = nullptr;
+  QCheckBox* CheckBox2weather = nullptr;
+  QCheckBox* CheckBox2news = nullptr;
+  QCheckBox* CheckBox1Proxy = nullptr;
+  QLabel* StaticText2 = nullptr;
+
+  // TabSheet4, "Proxy"
+  QLabel* Label22 = nullptr;
+  QLabel* Label23 = nullptr;
+  QLineEdit* Edit1ProxyServer = nullptr;
+  QLabel* Label24 = nullptr;
+  QLineEdit* Edit2Port = nullptr;
+
+  // --- event handlers ---
+  void FormCreate(framework::TObject* Sender);
+  void BTOKClick(framework::TObject* Sender);
+  void BTCancelClick(framework::TObject* Sender);
+  void Label5Click(framework::TObject* Sender);
+
+  // --- the dialog's own registry operations, on the settings store's key ---
+  // Reads open the key without creating it and are false when it cannot be
+  // opened; a value missing or of another type raises RegistryError. Writes
+  // create the key and are false, writing nothing, when it cannot be opened;
+  // a value that cannot be stored raises RegistryError.
+  bool ReadRKey(const std::string& name, int& value) const;
+  bool WriteRKey(const std::string& name, int value) const;
+  bool ReadAKey(const std::string& name, std::string& text) const;
+  bool WriteAKey(const std::string& name, const std::string& text) const;
+
+  // --- form state ---
+  std::string BrandName;
+  std::string SSName;
+  // Changed only by the Weather and RSS News pages. Empty until loaded: a
+  // value that was never loaded (loading stopped at an error first) is not
+  // written back, so OK cannot replace a stored one with an empty text.
+  std::optional<std::string> PendingWeatherCode;
+  std::optional<std::string> PendingTDegree;
+  std::optional<std::string> PendingRSS_Url;
+  // As read at load; the RSS News page's requests use them.
+  std::string LoadedProxy;
+  std::string LoadedPort;
+  bool NewsTabFirstShow = true;
 
  protected:
   platform::WindowId CreateNativeWindow() override;
@@ -30,7 +119,12 @@ class TForm2 : public framework::TForm {
   void ShowNativeWindow(bool visible) override;
 
  private:
-  QDialog* FDialog = nullptr;
+  std::string KeyPath() const;
+  void CreateMainControls();
+  void CreateTabSheet1Controls();  // ConfigurationTabSheet1.cpp
+  void CreateTabSheet4Controls();  // ConfigurationTabSheet4.cpp
+
+  QWidget* FWindow = nullptr;
 };
 
 extern TForm2* Form2;

@@ -126,6 +126,9 @@ bool DrawingContext::DrawText(int x, int y, const std::string& text, const RECT*
     }
     const int gx = pen + g.left;
     const int gy = baseline - g.top;
+    pen += g.advance;
+    // Most of a long clipped line lies outside: skip those glyphs whole.
+    if (gx >= bounds.right || gx + g.width <= bounds.left) return;
     for (int r = 0; r < g.rows; ++r) {
       const int py = gy + r;
       if (py < bounds.top || py >= bounds.bottom) continue;
@@ -138,7 +141,6 @@ bool DrawingContext::DrawText(int x, int y, const std::string& text, const RECT*
         row[px] = a == 255 ? color : Blend(row[px], color, a);
       }
     }
-    pen += g.advance;
   };
   return FontCache::Instance().Visit(RequestOf(font), cps, draw, &m);
 }

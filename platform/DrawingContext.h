@@ -26,8 +26,12 @@ constexpr int FW_NORMAL = 400;
 constexpr int FW_BOLD = 700;
 constexpr unsigned ANSI_CHARSET = 0;
 constexpr unsigned DEFAULT_CHARSET = 1;
+constexpr unsigned OUT_DEFAULT_PRECIS = 0;
+constexpr unsigned CLIP_DEFAULT_PRECIS = 0;
+constexpr unsigned PROOF_QUALITY = 2;
 constexpr unsigned ANTIALIASED_QUALITY = 4;
 constexpr unsigned DEFAULT_PITCH = 0;
+constexpr unsigned VARIABLE_PITCH = 2;
 
 struct SIZE {
   std::int32_t cx = 0, cy = 0;

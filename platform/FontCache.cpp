@@ -5,6 +5,7 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <array>
 #include <cmath>
 #include <map>
 #include <mutex>
@@ -58,6 +59,22 @@ bool DecodeUtf8(const std::string& s, std::vector<char32_t>* out) {
   return true;
 }
 
+GlyphBitmap Render(FT_Face face, char32_t cp) {
+  GlyphBitmap g;
+  if (FT_Load_Char(face, cp, FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT) != 0) return g;
+  const FT_GlyphSlot slot = face->glyph;
+  g.left = slot->bitmap_left;
+  g.top = slot->bitmap_top;
+  g.width = static_cast<int>(slot->bitmap.width);
+  g.rows = static_cast<int>(slot->bitmap.rows);
+  g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+  g.coverage.resize(static_cast<std::size_t>(g.width) * g.rows);
+  for (int r = 0; r < g.rows; ++r)
+    for (int c = 0; c < g.width; ++c)
+      g.coverage[static_cast<std::size_t>(r) * g.width + c] = slot->bitmap.buffer[r * slot->bitmap.pitch + c];
+  return g;
+}
+
 }  // namespace
 
 std::vector<char32_t> DecodeText(const std::string& bytes) {
@@ -80,10 +97,17 @@ struct FontCache::Impl {
     int cellUnits = 0;    // ascent + descent, font units
     int ascentUnits = 0;
   };
+  // The rendered glyphs of one face at one size; the code page's own
+  // characters are found without hashing, as long lines draw thousands a frame.
+  struct Sized {
+    std::array<const GlyphBitmap*, 256> low{};
+    std::unordered_map<char32_t, GlyphBitmap> glyphs;
+  };
   std::mutex mutex;
   FT_Library library = nullptr;
   std::map<std::tuple<std::string, bool, bool>, Face> faces;  // face, bold, italic
-  std::unordered_map<std::string, GlyphBitmap> glyphs;
+  std::map<std::pair<const Face*, FT_F26Dot6>, Sized> sizes;
+  std::size_t glyphCount = 0;
 
   Face* Load(const std::string& name, bool bold, bool italic) {
     auto key = std::make_tuple(name, bold, italic);
@@ -154,33 +178,29 @@ bool FontCache::Visit(const FontRequest& font, const std::vector<char32_t>& text
   const int ascent = static_cast<int>(std::lround(em * f->ascentUnits / unitsPerEm));
   if (metrics) *metrics = {ascent, cell};
   const FT_F26Dot6 size26 = static_cast<FT_F26Dot6>(std::lround(em * 64));
-  bool sized = false;
+  // Bounded by the distinct characters of all texts; a text may overshoot it once.
+  if (impl_->glyphCount >= kMaxGlyphs) {
+    impl_->sizes.clear();
+    impl_->glyphCount = 0;
+  }
+  Impl::Sized& sized = impl_->sizes[{f, size26}];
+  bool sizeSet = false;
   for (char32_t cp : text) {
-    std::string key = font.face + '\x1f' + std::to_string(font.weight >= 600) + std::to_string(font.italic) + '\x1f' +
-                      std::to_string(size26) + '\x1f' + std::to_string(static_cast<unsigned long>(cp));
-    auto it = impl_->glyphs.find(key);
-    if (it == impl_->glyphs.end()) {
-      if (!sized) {
-        FT_Set_Char_Size(f->face, 0, size26, 72, 72);
-        sized = true;
+    const GlyphBitmap* glyph = cp < 256 ? sized.low[cp] : nullptr;
+    if (!glyph) {
+      auto it = sized.glyphs.find(cp);
+      if (it == sized.glyphs.end()) {
+        if (!sizeSet) {
+          FT_Set_Char_Size(f->face, 0, size26, 72, 72);
+          sizeSet = true;
+        }
+        it = sized.glyphs.emplace(cp, Render(f->face, cp)).first;
+        ++impl_->glyphCount;
       }
-      GlyphBitmap g;
-      if (FT_Load_Char(f->face, cp, FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT) == 0) {
-        const FT_GlyphSlot slot = f->face->glyph;
-        g.left = slot->bitmap_left;
-        g.top = slot->bitmap_top;
-        g.width = static_cast<int>(slot->bitmap.width);
-        g.rows = static_cast<int>(slot->bitmap.rows);
-        g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
-        g.coverage.resize(static_cast<std::size_t>(g.width) * g.rows);
-        for (int r = 0; r < g.rows; ++r)
-          for (int c = 0; c < g.width; ++c)
-            g.coverage[static_cast<std::size_t>(r) * g.width + c] = slot->bitmap.buffer[r * slot->bitmap.pitch + c];
-      }
-      if (impl_->glyphs.size() >= kMaxGlyphs) impl_->glyphs.clear();
-      it = impl_->glyphs.emplace(std::move(key), std::move(g)).first;
+      glyph = &it->second;
+      if (cp < 256) sized.low[cp] = glyph;
     }
-    visit(it->second);
+    visit(*glyph);
   }
   return true;
 }

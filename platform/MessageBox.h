@@ -1,6 +1,9 @@
-// Message boxes: SDL's in run, preview and password modes, Qt's in
-// configuration mode, and a recorder (BRISVANE_MESSAGEBOX_LOG names a file that
-// gets one line "caption|text" per box instead of a window) for tests.
+// Message boxes: Qt's QMessageBox in every mode, drawn with fontconfig fonts
+// so it shows on any X server (one without core fonts too). Where no Qt
+// application runs yet (run, preview and password modes), one is made for the
+// box and ended with it. Without a display the message goes to stderr.
+// BRISVANE_MESSAGEBOX_LOG names a file that gets one line "caption|text" per
+// box instead of a window (for tests).
 #pragma once
 
 #include <functional>
@@ -19,9 +22,9 @@ constexpr int IDOK = 1;
 using MessageBoxHandler =
     std::function<int(WindowId owner, const std::string& text, const std::string& caption, unsigned flags)>;
 
-// Replaces the way boxes are shown (the configuration mode installs Qt's);
-// an empty handler restores the default.
+// Replaces the way boxes are shown (tests); an empty handler restores Qt's.
 void SetMessageBoxHandler(MessageBoxHandler handler);
+// Modal; returns when the user presses Enter or clicks OK.
 int ShowMessageBox(WindowId owner, const std::string& text, const std::string& caption, unsigned flags = MB_OK);
 
 }  // namespace platform

@@ -2,32 +2,17 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
-
-#include "platform/MessageBox.h"
 
 namespace platform {
 
 QtGui::QtGui(int& argc, char** argv)
     : app_(std::make_unique<QApplication>(argc, argv)), timer_(std::make_unique<QTimer>()) {
   timer_->setSingleShot(true);
-  SetMessageBoxHandler([](WindowId, const std::string& text, const std::string& caption, unsigned flags) {
-    QMessageBox box;
-    box.setWindowTitle(QString::fromLocal8Bit(caption.c_str()));
-    box.setText(QString::fromLocal8Bit(text.c_str()));
-    if ((flags & 0xF0) == MB_ICONERROR) box.setIcon(QMessageBox::Critical);
-    else if ((flags & 0xF0) == MB_ICONWARNING) box.setIcon(QMessageBox::Warning);
-    else if ((flags & 0xF0) == MB_ICONINFORMATION) box.setIcon(QMessageBox::Information);
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
-    return IDOK;
-  });
 }
 
 QtGui::~QtGui() {
-  SetMessageBoxHandler(nullptr);
   for (auto& [id, w] : windows_) delete w;
   timer_.reset();
   app_.reset();

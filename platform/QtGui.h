@@ -1,5 +1,5 @@
-// The configuration mode's window system on Qt: the GUI thread's loop is Qt's,
-// message boxes are Qt's. Forms with their own Qt widgets (the dialog) manage
+// The configuration mode's window system on Qt: the GUI thread's loop is Qt's.
+// Forms with their own Qt widgets (the dialog) manage
 // their windows themselves; plain forms get a bare QWidget.
 #pragma once
 
@@ -19,8 +19,8 @@ namespace platform {
 
 class QtGui : public Gui {
  public:
-  // Creates the Qt application object (argc/argv must outlive it) and installs
-  // Qt's message boxes.
+  // Creates the Qt application object (argc/argv must outlive it); ask
+  // DisplayProbe first.
   QtGui(int& argc, char** argv);
   ~QtGui() override;
 

@@ -250,9 +250,18 @@ void TForm1::Wss1Timer(framework::TObject*) {
     WMV2btfl->DrawMovie();
   }
   if (weather + news + time > 0) WIM2GadgetPanel->DrawImage();  // the gadget strip
-  if (time) WGC1->DrawImage();
-  if (weather) WGW1->DrawImage();
-  if (news) WGR1->DrawImage();
+  if (time) {
+    WGC1->DrawImage();
+    WGC1->DrawGadgetClock();
+  }
+  if (weather) {
+    WGW1->DrawImage();
+    WGW1->DrawGadgetWeather();
+  }
+  if (news) {
+    WGR1->DrawImage();
+    WGR1->DrawRssNews();
+  }
 }
 
 // ---- keys, mouse and exit ----

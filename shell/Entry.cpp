@@ -1,13 +1,13 @@
 #include "shell/Entry.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <string>
 
 #include "config/Configuration.h"
 #include "framework/TApplication.h"
 #include "framework/TPicture.h"
+#include "platform/DisplayProbe.h"
 #include "platform/Library.h"
 #include "platform/MessageBox.h"
 #include "platform/PictureDecoder.h"
@@ -41,19 +41,14 @@ void RunSaver(TApplication& app) {
   app.Run();
 }
 
-bool HasDisplay() {
-  const char* platformName = std::getenv("QT_QPA_PLATFORM");
-  const char* x = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return (platformName && *platformName) || (x && *x) || (wayland && *wayland);
-}
-
 void RunConfiguration(TApplication& app, int& argc, char** argv) {
-  if (!HasDisplay()) {
+  auto probe = platform::DisplayProbe::Connect();
+  if (!probe) {
     std::fprintf(stderr, "brisvane: no display for the configuration dialog\n");
     return;
   }
   auto gui = std::make_shared<platform::QtGui>(argc, argv);
+  probe.reset();
   platform::SetGui(gui);
   app.Initialize();
   app.Title = "Screensaver Configuration";

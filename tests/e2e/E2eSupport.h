@@ -24,11 +24,14 @@ using testing_support::Process;
 
 inline std::string gDisplay;
 
-// One Xvfb at exactly the saver's mode, so screen pixels equal frame pixels.
+// One Xvfb at exactly the saver's mode, so screen pixels equal frame pixels,
+// and with no core fonts but the built-in ones, as many desktops have today:
+// every window the program shows must draw without them.
 class XvfbEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    xvfb_ = std::make_unique<testing_support::PrivateXvfb>(std::vector<std::string>{"1024x768"});
+    xvfb_ = std::make_unique<testing_support::PrivateXvfb>(std::vector<std::string>{"1024x768"},
+                                                           std::vector<std::string>{"-fp", "built-ins"});
     ASSERT_FALSE(xvfb_->Display().empty()) << "Xvfb did not start";
     gDisplay = xvfb_->Display();
     setenv("DISPLAY", gDisplay.c_str(), 1);

@@ -9,6 +9,7 @@
 
 #include "platform/MessageBox.h"
 #include "support/HeadlessEnvironment.h"
+#include "support/RecordedBoxes.h"
 
 namespace {
 
@@ -16,17 +17,7 @@ using framework::TComponent;
 using framework::TForm;
 using testing_support::HeadlessEnvironment;
 
-struct Boxes {
-  std::vector<std::string> shown;
-  Boxes() {
-    platform::SetMessageBoxHandler([this](platform::WindowId, const std::string& text, const std::string& caption,
-                                          unsigned) {
-      shown.push_back(caption + "|" + text);
-      return platform::IDOK;
-    });
-  }
-  ~Boxes() { platform::SetMessageBoxHandler(nullptr); }
-};
+using Boxes = testing_support::RecordedBoxes;
 
 class Counted : public TComponent {
  public:

@@ -127,7 +127,7 @@ struct Floor {
   Floor(const PrivateXvfb& x, const std::vector<std::string>& env, const std::string& name) : out(TempPath(name)) {
     std::vector<std::string> all = {"DISPLAY=" + x.Display(), "LSAN_OPTIONS=detect_leaks=0"};
     all.insert(all.end(), env.begin(), env.end());
-    process = Process::Start({BRISVANE_FLOOR_EXE}, all, out);
+    process = Process::Start({BRISVANE_FLOOR_EXE}, all, {}, {}, out);
   }
   std::string Path() const {
     const std::string text = testing_support::ReadText(out);

@@ -74,14 +74,17 @@ class PrivateServer {
   std::string display_;
 };
 
-// Xvfb with one X screen per "WxH" (each its own RandR output).
+// Xvfb with one X screen per "WxH" (each its own RandR output), and any further
+// arguments.
 class PrivateXvfb : public PrivateServer {
  public:
-  explicit PrivateXvfb(const std::vector<std::string>& screens) : PrivateServer("Xvfb", Arguments(screens)) {}
+  explicit PrivateXvfb(const std::vector<std::string>& screens, const std::vector<std::string>& extra = {})
+      : PrivateServer("Xvfb", Arguments(screens, extra)) {}
 
  private:
-  static std::vector<std::string> Arguments(const std::vector<std::string>& screens) {
-    std::vector<std::string> args;
+  static std::vector<std::string> Arguments(const std::vector<std::string>& screens,
+                                            const std::vector<std::string>& extra) {
+    std::vector<std::string> args = extra;
     for (std::size_t i = 0; i < screens.size(); ++i) {
       args.push_back("-screen");
       args.push_back(std::to_string(i));
@@ -181,19 +184,23 @@ struct Process {
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
 
-  // extraEnv entries replace inherited ones of the same name; stdoutPath, when
-  // given, receives the program's standard output.
+  // extraEnv entries replace inherited ones of the same name; variables named
+  // in drop ("NAME=") are not passed on; stderrPath and stdoutPath, when given,
+  // receive the program's output streams.
   static Process Start(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {},
-                       const std::string& stdoutPath = "") {
+                       const std::vector<std::string>& drop = {}, const std::string& stderrPath = {},
+                       const std::string& stdoutPath = {}) {
     auto name = [](const std::string& entry) { return entry.substr(0, entry.find('=') + 1); };
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
       const std::string entry = *e;
       // The program must not inherit the test's headless drivers.
       if (entry.rfind("SDL_VIDEODRIVER=", 0) == 0 || entry.rfind("QT_QPA_PLATFORM=", 0) == 0) continue;
-      bool replaced = false;
-      for (const auto& extra : extraEnv) replaced = replaced || name(extra) == name(entry);
-      if (!replaced) env.push_back(entry);
+      // getenv finds the first of two entries: what extraEnv sets replaces the inherited one.
+      bool dropped = false;
+      for (const auto& d : drop) dropped = dropped || entry.rfind(d, 0) == 0;
+      for (const auto& extra : extraEnv) dropped = dropped || name(extra) == name(entry);
+      if (!dropped) env.push_back(entry);
     }
     env.push_back("SDL_AUDIODRIVER=dummy");
     for (const auto& e : extraEnv) env.push_back(e);
@@ -205,7 +212,10 @@ struct Process {
     envp.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (!stdoutPath.empty()) posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!stdoutPath.empty())
+      posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!stderrPath.empty())
+      posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     Process p;
     if (posix_spawn(&p.pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) p.pid = 0;
     posix_spawn_file_actions_destroy(&actions);

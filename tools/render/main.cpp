@@ -1,9 +1,13 @@
 // brisvane-render [--frames N] [--png DIR] [--at 1,2,100] [--trace]
+//                 [--clock "YYYY-MM-DD HH:MM:SS"] [--set Name=value ...]
 // Builds the real lake scene (settings read from the saver's own file) on the
 // headless display and draws N frames one after another, each as the engine's
 // tick makes it (restore, clear, the scene's frame, flip), without a window,
 // an audio device, a request or a clock to wait on. Writes chosen frames as
 // PNG and, with --trace, every sprite draw of every frame in drawing order.
+// --clock fixes the local time of the first frame (later frames are one
+// engine interval apart); --set gives a gadget value before the first frame.
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -12,11 +16,14 @@
 #include <set>
 #include <string>
 #include <sys/stat.h>
+#include <utility>
+#include <vector>
 
 #include "components/WSprite.h"
 #include "framework/TApplication.h"
 #include "platform/DisplayDriver.h"
 #include "platform/HeadlessGui.h"
+#include "platform/LocalClock.h"
 #include "platform/Mixer.h"
 #include "platform/Sound.h"
 #include "platform/Timer.h"
@@ -29,6 +36,9 @@ struct Options {
   std::string pngDir;
   std::set<int> at;
   bool trace = false;
+  bool fixedClock = false;
+  platform::LocalTime clock;
+  std::vector<std::pair<std::string, std::string>> sets;  // in the order given
 };
 
 bool ParseCount(const char* text, int& out) {
@@ -55,6 +65,51 @@ bool ParseList(const char* text, std::set<int>& out) {
   }
 }
 
+bool ParseCode(const std::string& text, int& out) {
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(text.c_str(), &end, 10);
+  if (errno || end == text.c_str() || *end || v < INT32_MIN || v > INT32_MAX) return false;
+  out = static_cast<int>(v);
+  return true;
+}
+
+// The gadget values --set may give, as the feeds would store them.
+struct GadgetProperty {
+  const char* name;
+  bool code;  // an integer condition code, else a text
+  std::function<void(scene::TForm1&, const std::string&)> set;
+};
+
+const GadgetProperty kGadgetProperties[] = {
+    {"TodayCode", true, [](scene::TForm1& f, const std::string& v) { int c = 0; ParseCode(v, c); f.WGW1->SetTodayCode(c); }},
+    {"TomorrowCode", true, [](scene::TForm1& f, const std::string& v) { int c = 0; ParseCode(v, c); f.WGW1->SetTomorrowCode(c); }},
+    {"TodayNow", false, [](scene::TForm1& f, const std::string& v) { f.WGW1->SetTodayNow(v); }},
+    {"TomorrowLow", false, [](scene::TForm1& f, const std::string& v) { f.WGW1->SetTomorrowLow(v); }},
+    {"TomorrowHi", false, [](scene::TForm1& f, const std::string& v) { f.WGW1->SetTomorrowHi(v); }},
+    {"RssLine", false, [](scene::TForm1& f, const std::string& v) { f.WGR1->SetRssLine(v); }},
+    {"NameNews", false, [](scene::TForm1& f, const std::string& v) { f.WGR1->SetNameNews(v); }},
+};
+
+const GadgetProperty* FindGadgetProperty(const std::string& name) {
+  for (const GadgetProperty& p : kGadgetProperties)
+    if (name == p.name) return &p;
+  return nullptr;
+}
+
+// "Name=value" with a known name (and a number for a code).
+bool ParseSet(const char* text, Options& o) {
+  const std::string item = text;
+  const std::size_t eq = item.find('=');
+  if (eq == std::string::npos) return false;
+  std::string name = item.substr(0, eq), value = item.substr(eq + 1);
+  const GadgetProperty* p = FindGadgetProperty(name);
+  int code = 0;
+  if (!p || (p->code && !ParseCode(value, code))) return false;
+  o.sets.emplace_back(std::move(name), std::move(value));
+  return true;
+}
+
 struct Option {
   const char* name;
   const char* value;  // null: a flag
@@ -66,6 +121,9 @@ const Option kOptions[] = {
     {"--png", "DIR", [](Options& o, const char* v) { return (o.pngDir = v), !o.pngDir.empty(); }},
     {"--at", "LIST", [](Options& o, const char* v) { return ParseList(v, o.at); }},
     {"--trace", nullptr, [](Options& o, const char*) { return o.trace = true; }},
+    {"--clock", "\"YYYY-MM-DD HH:MM:SS\"",
+     [](Options& o, const char* v) { return o.fixedClock = platform::ParseLocalTime(v, o.clock); }},
+    {"--set", "Name=value", [](Options& o, const char* v) { return ParseSet(v, o); }},
 };
 
 int Usage() {
@@ -110,13 +168,21 @@ int main(int argc, char** argv) {
   platform::SetSoundOutputEnabled(false);
   platform::SetTimersDormant(true);
 
-  int frame = 0;
+  std::atomic<int> frame{0};
+  // The first frame (and the building of the scene) at the given time, each
+  // later one an engine interval after the one before.
+  std::atomic<int> interval{40};
+  if (options.fixedClock)
+    platform::SetLocalClock([&frame, &interval, start = options.clock] {
+      const int drawn = frame.load() > 1 ? frame.load() - 1 : 0;
+      return platform::AddMilliseconds(start, static_cast<long long>(drawn) * interval.load());
+    });
   if (options.trace)
     components::TWSprite::SetDrawObserver([&frame](const components::TWSprite& s, int number) {
       if (number < 0)
-        std::printf("%d %s - %d %d\n", frame, s.Name.c_str(), s.GetShowX(), s.GetShowY());
+        std::printf("%d %s - %d %d\n", frame.load(), s.Name.c_str(), s.GetShowX(), s.GetShowY());
       else
-        std::printf("%d %s %d %d %d\n", frame, s.Name.c_str(), number, s.GetShowX(), s.GetShowY());
+        std::printf("%d %s %d %d %d\n", frame.load(), s.Name.c_str(), number, s.GetShowX(), s.GetShowY());
     });
 
   int status = 0;
@@ -124,12 +190,14 @@ int main(int argc, char** argv) {
     framework::TApplication app;
     app.Initialize();
     app.CreateForm(&scene::Form1);
+    interval.store(scene::Form1->Wss1->GetInterval());
+    for (const auto& [name, value] : options.sets) FindGadgetProperty(name)->set(*scene::Form1, value);
     for (frame = 1; frame <= options.frames; ++frame) {
       scene::Form1->Wss1->Tick();
       const bool wanted = options.at.empty() ? frame == options.frames : options.at.count(frame) > 0;
       if (options.pngDir.empty() || !wanted) continue;
       char name[32];
-      std::snprintf(name, sizeof name, "/frame-%04d.png", frame);
+      std::snprintf(name, sizeof name, "/frame-%04d.png", frame.load());
       if (!display->WritePng(options.pngDir + name)) {
         std::fprintf(stderr, "brisvane-render: cannot write %s%s\n", options.pngDir.c_str(), name);
         status = 1;
@@ -140,6 +208,7 @@ int main(int argc, char** argv) {
     scene::Form1->EndSaver();
   }
   std::fflush(stdout);
+  platform::SetLocalClock(nullptr);
   platform::SetDisplayDriver(nullptr);
   platform::SetGui(nullptr);
   return status;

@@ -1,0 +1,37 @@
+// The dialog's fonts and colours and the small builders its pages share: each
+// control is placed at its left, top (and size) in its parent's pixels.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <functional>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QString;
+class QWidget;
+
+namespace config {
+
+inline const QColor kFormColor(107, 112, 133);
+inline const QColor kFormTextColor(89, 93, 114);
+inline const QColor kBannerTextColor(200, 202, 210);
+inline const QColor kBlack(0, 0, 0);
+
+// Pixel sizes are em heights, as the form's font heights are given. Faces the
+// machine lacks resolve to fontconfig's nearest match.
+QFont VerdanaFont(int pixels, bool bold = false, bool underline = false);
+QFont SansSerifFont(int pixels);
+
+// A label sized to its text.
+QLabel* NewLabel(QWidget* parent, int left, int top, const QString& text, const QFont& font, const QColor& color);
+QCheckBox* NewCheckBox(QWidget* parent, int left, int top, int width, int height, const QString& text);
+QLineEdit* NewEdit(QWidget* parent, int left, int top, int width, int height);
+void SetTextColor(QWidget* control, const QColor& color);
+
+// Runs an event handler the way the application runs them: an exception
+// that escapes is shown in the standard error box (Qt must never see one).
+void RunHandler(const std::function<void()>& handler);
+
+}  // namespace config
