@@ -192,8 +192,11 @@ void TForm1::PlaceStrip(components::TWMV& strip, bool stretching, bool transpare
     strip.SetStretchHeight(stretchHeight);
   }
   if (strip.Picture()->IsJpeg()) {
-    const framework::TBitmap decoded = strip.Picture()->Bitmap();
-    strip.SetFDibBitmap(&decoded);
+    framework::TBitmap decoded = strip.Picture()->Bitmap();
+    // The frames are cut from the copy: the picture keeps only its data, as a
+    // compressed picture does, so the strip is not held decoded twice.
+    strip.Picture()->Dormant();
+    strip.SetFDibBitmap(std::move(decoded));
   }
   strip.CreateDXMovie();
   strip.SetTransparency(transparent);
