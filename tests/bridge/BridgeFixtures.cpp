@@ -116,6 +116,18 @@ std::vector<NewsCase> NewsCases() {
   };
 }
 
+NewsFeeds::NewsFeeds()
+    : https(FakeUpstream::Routes({{"/feed", Rss(SecureFeed())}}), &ca.Leaf()),
+      http(FakeUpstream::Routes(NewsRoutes(https.Url("/feed")))),
+      bridge(Args({"--ca-file", ca.CaFile()})) {}
+
+std::string NewsFeeds::Failure() const {
+  if (!ca.Ok()) return "test CA: " + ca.Error();
+  if (!https.Ok() || !http.Ok()) return "a fake upstream did not start";
+  if (bridge.port <= 0) return "the bridge did not start: " + bridge.process.Stderr();
+  return {};
+}
+
 HostileProxy::HostileProxy() {
   FSecret = std::make_unique<FakeUpstream>(
       FakeUpstream::Routes({{"/", Rss("<rss><channel><title>secret</title></channel></rss>")}}));

@@ -13,6 +13,7 @@
 #include "BridgeProcess.h"
 #include "FakeUpstream.h"
 #include "SaverClient.h"
+#include "TestCa.h"
 
 namespace testing_bridge {
 
@@ -47,6 +48,17 @@ struct NewsCase {
 std::vector<NewsCase> NewsCases();
 // At "/page": no feed, passed on as it is.
 extern const char* const kNotAFeedPage;
+
+// The feeds of NewsRoutes on a plain-http fake, the redirect's target on a TLS
+// fake, and a bridge that trusts the test CA.
+struct NewsFeeds {
+  NewsFeeds();
+  // Why not, or empty when all started.
+  std::string Failure() const;
+  TestCa ca;
+  FakeUpstream https, http;
+  Bridge bridge;
+};
 
 // A user's http proxy on loopback that plays the hostile upstreams by path,
 // whatever the host: "/silent" never answers, "/endless" and "/huge" send

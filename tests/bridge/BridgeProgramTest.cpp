@@ -100,16 +100,11 @@ TEST(BridgeProgram, WeatherFromMetNo) {
 }
 
 TEST(BridgeProgram, NewsInEveryFormComesOutAsTheTickersTitles) {
-  testing_bridge::TestCa ca;
-  ASSERT_TRUE(ca.Ok()) << ca.Error();
-  FakeUpstream https(FakeUpstream::Routes({{"/feed", Rss(testing_bridge::SecureFeed())}}), &ca.Leaf());
-  FakeUpstream http(FakeUpstream::Routes(testing_bridge::NewsRoutes(https.Url("/feed"))));
-  Bridge bridge(Args({"--ca-file", ca.CaFile()}));
-  ASSERT_GT(bridge.port, 0) << bridge.process.Stderr();
-
+  testing_bridge::NewsFeeds feeds;
+  ASSERT_EQ(feeds.Failure(), "");
   for (const testing_bridge::NewsCase& c : testing_bridge::NewsCases()) {
     SCOPED_TRACE(c.path);
-    SaverReply r = bridge.Get(http.Url(c.path));
+    SaverReply r = feeds.bridge.Get(feeds.http.Url(c.path));
     ASSERT_EQ(r.status, 200) << r.body;
     EXPECT_EQ(r.Header("Content-Type"), "text/xml; charset=UTF-8");
     const online::TNewsReply v = CutNewsReply(r.body);
@@ -118,11 +113,11 @@ TEST(BridgeProgram, NewsInEveryFormComesOutAsTheTickersTitles) {
     EXPECT_EQ(v.RssLine, c.line);
     EXPECT_EQ(v.Link, c.link);
   }
-  SaverReply passed = bridge.Get(http.Url("/page"));
+  SaverReply passed = feeds.bridge.Get(feeds.http.Url("/page"));
   EXPECT_EQ(passed.status, 200);
   EXPECT_EQ(passed.body, testing_bridge::kNotAFeedPage);
   EXPECT_EQ(CutNewsReply(passed.body).RssLine, "*** Not Available Now ***");
-  ASSERT_EQ(https.Requests().size(), 1u);
+  ASSERT_EQ(feeds.https.Requests().size(), 1u);
 }
 
 // A user's proxy that intercepts TLS with the test CA: the only way a test can

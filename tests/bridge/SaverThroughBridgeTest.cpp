@@ -109,31 +109,27 @@ TEST_F(SaverThroughBridge, WeatherFromMetNoInBothUnits) {
 }
 
 TEST_F(SaverThroughBridge, NewsInEveryFormShowsExactlyTheTitlesInOrder) {
-  testing_bridge::TestCa ca;
-  ASSERT_TRUE(ca.Ok()) << ca.Error();
-  FakeUpstream https(FakeUpstream::Routes({{"/feed", Rss(testing_bridge::SecureFeed())}}), &ca.Leaf());
-  FakeUpstream http(FakeUpstream::Routes(testing_bridge::NewsRoutes(https.Url("/feed"))));
-  Bridge bridge(Args({"--ca-file", ca.CaFile()}));
-  ASSERT_GT(bridge.port, 0) << bridge.process.Stderr();
-
+  testing_bridge::NewsFeeds feeds;
+  ASSERT_EQ(feeds.Failure(), "");
+  const int port = feeds.bridge.port;
   for (const testing_bridge::NewsCase& c : testing_bridge::NewsCases()) {
     SCOPED_TRACE(c.path);
-    const FeedCheckRun run = RunFeedCheck({.bridgePort = bridge.port, .ShowWeather = 0, .RSS_Url = http.Url(c.path)});
+    const FeedCheckRun run = RunFeedCheck({.bridgePort = port, .ShowWeather = 0, .RSS_Url = feeds.http.Url(c.path)});
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     EXPECT_EQ(run.Value("NameNews"), c.nameNews);
     EXPECT_EQ(run.Value("RssLine"), c.line);
     EXPECT_EQ(run.Value("NewsLink"), c.link);
     EXPECT_EQ(run.Weather(), kNoWeather);  // ShowWeather 0: not fetched
   }
-  ASSERT_EQ(https.Requests().size(), 1u);
+  ASSERT_EQ(feeds.https.Requests().size(), 1u);
 
   // A page that is no feed reaches the saver as it is, which shows it as not available.
-  const FeedCheckRun page = RunFeedCheck({.bridgePort = bridge.port, .ShowWeather = 0, .RSS_Url = http.Url("/page")});
+  const FeedCheckRun page = RunFeedCheck({.bridgePort = port, .ShowWeather = 0, .RSS_Url = feeds.http.Url("/page")});
   EXPECT_EQ(page.exitCode, 0) << page.errors;
   EXPECT_EQ(page.Value("RssLine"), kNotAvailable);
   EXPECT_EQ(page.Value("NameNews"), "");
   EXPECT_EQ(page.Value("NewsLink"), "");
-  EXPECT_TRUE(bridge.Logged(http.Url("/page")).starts_with("200 ")) << bridge.process.Stderr();
+  EXPECT_TRUE(feeds.bridge.Logged(feeds.http.Url("/page")).starts_with("200 ")) << feeds.bridge.process.Stderr();
 }
 
 // The saver's own default address, retired long ago, through a user's proxy
