@@ -88,6 +88,7 @@ platform::WindowId TForm2::CreateNativeWindow() {
   CreateMainControls();
   // Each page's controls come from the page's own source file.
   CreateTabSheet1Controls();
+  CreateTabSheet2Controls();
   CreateTabSheet4Controls();
   RunHandler([this] { FormCreate(this); });
   return reinterpret_cast<platform::WindowId>(FWindow);

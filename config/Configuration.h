@@ -13,10 +13,13 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
+#include "config/TListBox.h"
 #include "framework/TForm.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QGroupBox;
@@ -75,6 +78,17 @@ class TForm2 : public framework::TForm {
   QCheckBox* CheckBox1Proxy = nullptr;
   QLabel* StaticText2 = nullptr;
 
+  // TabSheet2, "Weather"
+  QLabel* Label13 = nullptr;
+  QLabel* Label14 = nullptr;
+  QComboBox* ComboBox1Country = nullptr;
+  QLabel* Label15 = nullptr;
+  QComboBox* ComboBox1City = nullptr;
+  QLabel* Label16 = nullptr;
+  QComboBox* ComboBox1Units = nullptr;
+  QLabel* StaticText1 = nullptr;
+  TListBox ListBox1Code;  // the code of each entry of ComboBox1City
+
   // TabSheet4, "Proxy"
   QLabel* Label22 = nullptr;
   QLabel* Label23 = nullptr;
@@ -87,6 +101,12 @@ class TForm2 : public framework::TForm {
   void BTOKClick(framework::TObject* Sender);
   void BTCancelClick(framework::TObject* Sender);
   void Label5Click(framework::TObject* Sender);
+  // Weather page (ConfigurationTabSheet2.cpp). Only the user's choice in a
+  // list runs its Change handler.
+  void TabSheet2Show(framework::TObject* Sender);
+  void ComboBox1CountryChange(framework::TObject* Sender);
+  void ComboBox1CityChange(framework::TObject* Sender);
+  void ComboBox1UnitsChange(framework::TObject* Sender);
 
   // --- the dialog's own registry operations, on the settings store's key ---
   // Reads open the key without creating it and are false when it cannot be
@@ -122,6 +142,8 @@ class TForm2 : public framework::TForm {
   std::string KeyPath() const;
   void CreateMainControls();
   void CreateTabSheet1Controls();  // ConfigurationTabSheet1.cpp
+  void CreateTabSheet2Controls();  // ConfigurationTabSheet2.cpp
+  int FillCities(std::string_view code);
   void CreateTabSheet4Controls();  // ConfigurationTabSheet4.cpp
 
   QWidget* FWindow = nullptr;

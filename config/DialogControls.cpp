@@ -1,9 +1,12 @@
 #include "config/DialogControls.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPalette>
+#include <QStyledItemDelegate>
 #include <exception>
 
 #include "framework/TApplication.h"
@@ -17,6 +20,19 @@ QFont Font(const char* family, int pixels) {
   font.setPixelSize(pixels);
   return font;
 }
+
+// Every entry of a drop-down list as tall as the form gives its item height.
+class FixedHeightDelegate : public QStyledItemDelegate {
+ public:
+  FixedHeightDelegate(int height, QObject* parent) : QStyledItemDelegate(parent), height_(height) {}
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    return {QStyledItemDelegate::sizeHint(option, index).width(), height_};
+  }
+
+ private:
+  int height_;
+};
+
 }  // namespace
 
 QFont VerdanaFont(int pixels, bool bold, bool underline) {
@@ -56,6 +72,31 @@ QLineEdit* NewEdit(QWidget* parent, int left, int top, int width, int height) {
   edit->setFont(SansSerifFont(11));
   edit->setGeometry(left, top, width, height);
   return edit;
+}
+
+QComboBox* NewComboBox(QWidget* parent, int left, int top, int width, int itemHeight) {
+  auto* combo = new QComboBox(parent);
+  combo->setFont(SansSerifFont(11));
+  // Not sized to its contents: measuring 6,000 names would cost more than filling them.
+  combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  auto* view = new QListView(combo);
+  view->setUniformItemSizes(true);
+  combo->setView(view);
+  combo->setItemDelegate(new FixedHeightDelegate(itemHeight, combo));
+  // A drop-down list's closed box is its item height and the frame around it.
+  combo->setGeometry(left, top, width, itemHeight + 8);
+  return combo;
+}
+
+QLabel* NewStaticText(QWidget* parent, int left, int top, int width, int height, const QString& text,
+                      const QFont& font, const QColor& color) {
+  auto* label = new QLabel(text, parent);
+  label->setFont(font);
+  SetTextColor(label, color);
+  label->setWordWrap(true);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  label->setGeometry(left, top, width, height);
+  return label;
 }
 
 void RunHandler(const std::function<void()>& handler) {

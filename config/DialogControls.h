@@ -7,6 +7,7 @@
 #include <functional>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QString;
@@ -28,6 +29,12 @@ QFont SansSerifFont(int pixels);
 QLabel* NewLabel(QWidget* parent, int left, int top, const QString& text, const QFont& font, const QColor& color);
 QCheckBox* NewCheckBox(QWidget* parent, int left, int top, int width, int height, const QString& text);
 QLineEdit* NewEdit(QWidget* parent, int left, int top, int width, int height);
+// A pick-only drop-down list whose entries are itemHeight pixels tall. Its
+// size never depends on its entries, so filling it with thousands stays cheap.
+QComboBox* NewComboBox(QWidget* parent, int left, int top, int width, int itemHeight);
+// A fixed text: wrapped, top-left aligned, in the given box.
+QLabel* NewStaticText(QWidget* parent, int left, int top, int width, int height, const QString& text,
+                      const QFont& font, const QColor& color);
 void SetTextColor(QWidget* control, const QColor& color);
 
 // Runs an event handler the way the application runs them: an exception
