@@ -31,6 +31,10 @@ class TWHFADER;
 class TWynbutton;
 }  // namespace components
 
+namespace online {
+class THttpClient;
+}  // namespace online
+
 namespace config {
 
 class TLabel;
@@ -89,6 +93,23 @@ class TForm2 : public framework::TForm {
   QLabel* StaticText1 = nullptr;
   TListBox ListBox1Code;  // the code of each entry of ComboBox1City
 
+  // TabSheet3, "RSS News"
+  QLabel* Label17 = nullptr;
+  QLabel* Label18 = nullptr;
+  QLabel* StaticText3 = nullptr;
+  QLabel* Label19 = nullptr;
+  QLineEdit* UrlNews = nullptr;
+  QLabel* Label20 = nullptr;
+  QComboBox* ComboBox1Category = nullptr;
+  QLabel* Label21 = nullptr;
+  QComboBox* ComboBox2TitleNews = nullptr;
+  QLabel* StaticText4 = nullptr;
+  TListBox ListBox1IdCategory;  // the identifier of each entry of ComboBox1Category
+  TListBox ListBox1NewsUrl;     // the address of each entry of ComboBox2TitleNews
+
+  // The dialog's own HTTP client, for the RSS News page's requests.
+  online::THttpClient* HttpClient1 = nullptr;
+
   // TabSheet4, "Proxy"
   QLabel* Label22 = nullptr;
   QLabel* Label23 = nullptr;
@@ -107,6 +128,17 @@ class TForm2 : public framework::TForm {
   void ComboBox1CountryChange(framework::TObject* Sender);
   void ComboBox1CityChange(framework::TObject* Sender);
   void ComboBox1UnitsChange(framework::TObject* Sender);
+  // RSS News page (ConfigurationTabSheet3.cpp). Each request waits with the
+  // dialog's messages flowing; a choice that would start a second one meanwhile
+  // is refused, and closing the dialog ends the running one.
+  void TabSheet3Show(framework::TObject* Sender);
+  void LoadNewsDirectory();
+  void ComboBox1CategoryChange(framework::TObject* Sender);
+  void ComboBox2TitleNewsChange(framework::TObject* Sender);
+  void UrlNewsChange(framework::TObject* Sender);
+
+  // Ends a request in progress before the form closes.
+  void Close() override;
 
   // --- the dialog's own registry operations, on the settings store's key ---
   // Reads open the key without creating it and are false when it cannot be
@@ -144,9 +176,19 @@ class TForm2 : public framework::TForm {
   void CreateTabSheet1Controls();  // ConfigurationTabSheet1.cpp
   void CreateTabSheet2Controls();  // ConfigurationTabSheet2.cpp
   int FillCities(std::string_view code);
+  void CreateTabSheet3Controls();  // ConfigurationTabSheet3.cpp
+  // Sets UrlNews from bytes, which its change then keeps exactly.
+  void SetUrlNews(const std::string& bytes);
+  // Get on the dialog's client; false, and no request, once the dialog is
+  // closed, also when it closed during this one.
+  bool ClientGet(const std::string& url);
   void CreateTabSheet4Controls();  // ConfigurationTabSheet4.cpp
 
   QWidget* FWindow = nullptr;
+  std::string FUrlNewsBytes;    // what the program last put in UrlNews
+  bool FRequestRunning = false;   // a request of the RSS News page waits
+  bool FLoadingDirectory = false; // LoadNewsDirectory runs
+  int FCategoryShown = 0;       // the category whose feeds the title list holds
 };
 
 extern TForm2* Form2;

@@ -50,6 +50,14 @@ void SetTextColor(QWidget* control, const QColor& color) {
   control->setPalette(palette);
 }
 
+QString FromBytes(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+std::string TextOf(const QLineEdit* edit, const std::string& putIn) {
+  const QString text = edit->text();
+  if (text == FromBytes(putIn)) return putIn;
+  return text.toUtf8().toStdString();
+}
+
 QLabel* NewLabel(QWidget* parent, int left, int top, const QString& text, const QFont& font, const QColor& color) {
   auto* label = new QLabel(text, parent);
   label->setFont(font);

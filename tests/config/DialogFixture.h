@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QTabWidget>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 #include "components/Wynbutton.h"
 #include "config/Configuration.h"
 #include "framework/TApplication.h"
+#include "platform/HeadlessGui.h"
 #include "platform/Registry.h"
 #include "support/Files.h"
 #include "support/QtApplication.h"
@@ -21,6 +23,17 @@
 #include "support/TempConfigHome.h"
 
 namespace testing_support {
+
+// The window system of the configuration mode as the application's message
+// turns see it: Qt's events are handled there, so a request's wait keeps the
+// dialog painting and taking clicks.
+class QtPumpedGui : public platform::HeadlessGui {
+ public:
+  bool NextEvent(platform::GuiEvent& event, int timeoutMs) override {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, timeoutMs);
+    return HeadlessGui::NextEvent(event, 0);
+  }
+};
 
 struct DialogKey {
   std::string weatherCode = "20001";
@@ -52,8 +65,14 @@ struct DialogFixture : ::testing::Test, WithQtApplication {
   std::unique_ptr<framework::TApplication> app;
   config::TForm2* form = nullptr;
 
-  DialogFixture() { NewApplication(); }
-  ~DialogFixture() override { app.reset(); }
+  DialogFixture() {
+    platform::SetGui(std::make_shared<QtPumpedGui>());
+    NewApplication();
+  }
+  ~DialogFixture() override {
+    app.reset();
+    platform::SetGui(nullptr);
+  }
 
   // Writes the key, builds the form and shows it on its first page.
   void Open(const DialogKey& key) {
