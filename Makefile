@@ -5,7 +5,7 @@ RELEASE := build/release
 TEST := build/test
 BENCH := build/bench
 
-.PHONY: deps build run test bench assets tables golden pictures dialog-shots clean
+.PHONY: deps build run test bench assets tables golden pictures dialog-shots clean install uninstall
 
 deps:
 	@scripts/install-deps.sh
@@ -26,6 +26,19 @@ bench: deps
 	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DBRISVANE_TESTS=OFF -DBRISVANE_BENCH=ON
 	cmake --build $(BENCH) -j$(JOBS)
 	scripts/bench.sh $(BENCH)
+
+# Installs what has install rules (brisvane-bridge and its systemd user units)
+# under PREFIX, below DESTDIR when given; uninstall removes exactly those files.
+PREFIX ?= /usr/local
+install: deps
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBRISVANE_TESTS=OFF -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(RELEASE) -j$(JOBS)
+	DESTDIR="$(DESTDIR)" cmake --install $(RELEASE)
+
+uninstall:
+	@if [ -f $(RELEASE)/install_manifest.txt ]; then \
+	  while IFS= read -r f || [ -n "$$f" ]; do rm -fv -- "$(DESTDIR)$$f"; done < $(RELEASE)/install_manifest.txt; \
+	else echo "nothing installed from $(RELEASE)"; fi
 
 # Regenerates every picture and the music in assets/ and the art pages in docs/.
 ART := build/art

@@ -54,3 +54,17 @@ function(brisvane_layer target)
     target_link_libraries(${target} INTERFACE ${L_DEPS})
   endif()
 endfunction()
+
+# Embeds one file into a static library of its own: the bytes between the
+# global symbols <symbol> and <symbol>_end (a 0 byte follows the end).
+function(brisvane_embed_file target symbol rel)
+  set(path ${CMAKE_SOURCE_DIR}/${rel})
+  if(NOT EXISTS ${path})
+    message(FATAL_ERROR "embedded file ${symbol}: missing file ${rel}")
+  endif()
+  set(out ${CMAKE_BINARY_DIR}/generated/${target}.S)
+  file(WRITE ${out}.in "\t.section .rodata\n\t.balign 16\n\t.global ${symbol}\n${symbol}:\n\t.incbin \"${path}\"\n\t.global ${symbol}_end\n${symbol}_end:\n\t.byte 0\n\t.section .note.GNU-stack,\"\",@progbits\n")
+  configure_file(${out}.in ${out} COPYONLY)
+  set_source_files_properties(${out} PROPERTIES OBJECT_DEPENDS ${path})
+  add_library(${target} STATIC ${out})
+endfunction()

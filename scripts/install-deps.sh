@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-apps x11-utils xdotool imagemagick sox libjpeg-turbo-progs
   python3 tinyproxy curl
+  libmicrohttpd-dev libcurl4-openssl-dev libxml2-dev nlohmann-json3-dev libsystemd-dev systemd
+  ca-certificates openssl libssl-dev
 )
 missing=()
 for p in "${packages[@]}"; do
