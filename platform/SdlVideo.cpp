@@ -3,7 +3,9 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace platform {
 
@@ -54,6 +56,24 @@ int ShiftState(Uint16 mod) {
   return ((mod & KMOD_SHIFT) ? 1 : 0) | ((mod & KMOD_ALT) ? 2 : 0) | ((mod & KMOD_CTRL) ? 4 : 0);
 }
 
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
+// Without a render node (or the proprietary driver's device) no GPU can draw, and
+// probing would only load a CPU rasteriser into the process.
+bool MayHaveGpu() {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/dev/dri", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("renderD", 0) == 0 || name.rfind("card", 0) == 0) return true;
+  }
+  return std::filesystem::exists("/dev/nvidiactl", ec);
+}
+
+SDL_Rect ToRect(const FramePlacement& p) { return {p.x, p.y, p.width, p.height}; }
+
 }  // namespace
 
 SdlVideo::SdlVideo() = default;
@@ -75,8 +95,58 @@ std::shared_ptr<SdlVideo> SdlVideo::Create(std::string* error) {
 }
 
 SdlVideo::~SdlVideo() {
-  for (auto& [id, w] : windows_) SDL_DestroyWindow(w.window);
+  for (auto& [id, w] : windows_) {
+    DropRenderer(w);
+    SDL_DestroyWindow(w.window);
+  }
   SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+}
+
+RendererFacts SdlVideo::ProbeRenderer() {
+  RendererFacts facts;
+  facts.probed = true;
+  SDL_Window* probe = SDL_CreateWindow("", 0, 0, 16, 16, SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL);
+  if (!probe) probe = SDL_CreateWindow("", 0, 0, 16, 16, SDL_WINDOW_HIDDEN);
+  if (!probe) return facts;
+  if (SDL_Renderer* renderer = SDL_CreateRenderer(probe, -1, SDL_RENDERER_ACCELERATED)) {
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(renderer, &info) == 0) {
+      facts.found = true;
+      facts.name = info.name ? info.name : "";
+      facts.accelerated = (info.flags & SDL_RENDERER_ACCELERATED) != 0;
+    }
+    // OpenGL renderers leave their context current; its renderer string names the device.
+    if (facts.name.rfind("opengl", 0) == 0 && SDL_GL_GetCurrentContext()) {
+      using GetString = const unsigned char* (*)(unsigned);
+      if (auto get = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString")))
+        if (const unsigned char* device = get(0x1F01))  // GL_RENDERER
+          facts.device = reinterpret_cast<const char*>(device);
+    }
+    SDL_DestroyRenderer(renderer);
+  }
+  SDL_DestroyWindow(probe);
+  return facts;
+}
+
+const PresentChoice& SdlVideo::Choice() {
+  if (!choiceMade_) {
+    const std::string present = Env("BRISVANE_PRESENT");
+    if (present == "texture" || (present != "framebuffer" && MayHaveGpu())) facts_ = ProbeRenderer();
+    choice_ = ChoosePresenting(facts_, Env("BRISVANE_SCALE"), present,
+                               FrameScaler::CurrentLevel() == FrameScaler::Level::Avx2);
+    choiceMade_ = true;
+  }
+  return choice_;
+}
+
+std::string SdlVideo::PresentingPath() { return DescribeChoice(Choice(), facts_); }
+
+void SdlVideo::DropRenderer(Window& w) {
+  if (w.texture) SDL_DestroyTexture(w.texture);
+  if (w.renderer) SDL_DestroyRenderer(w.renderer);
+  w.texture = nullptr;
+  w.renderer = nullptr;
+  w.textureWidth = w.textureHeight = 0;
 }
 
 SdlVideo::Window* SdlVideo::Find(WindowId id) {
@@ -103,49 +173,94 @@ void SdlVideo::DestroyWindow(WindowId id) {
   Window* w = Find(id);
   if (!w) return;
   if (bound_ == id) {
+    Uncover();
     bound_ = 0;
     shown_.clear();
   }
+  DropRenderer(*w);
   SDL_DestroyWindow(w->window);
   windows_.erase(id);
 }
 
-void SdlVideo::PaintWindow(Window& w) { Blit(w); }
+void SdlVideo::PaintWindow(Window& w) { Blit(w, true); }
 
-void SdlVideo::Blit(Window& w) {
+bool SdlVideo::ShowsFrame(Window& w) { return bound_ && Find(bound_) == &w && !shown_.empty(); }
+
+void SdlVideo::Blit(Window& w, bool full) {
+  if (w.renderer)
+    BlitTexture(w);
+  else
+    BlitFramebuffer(w, full);
+}
+
+void SdlVideo::BlitFramebuffer(Window& w, bool full) {
   SDL_Surface* target = SDL_GetWindowSurface(w.window);
   if (!target) return;
-  const bool frame = bound_ && Find(bound_) == &w && !shown_.empty();
-  const std::uint32_t c = frame ? 0 : w.options.color;  // 0x00BBGGRR; bars are black
-  const Uint32 fill = SDL_MapRGB(target->format, c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-  if (!frame) {
-    SDL_FillRect(target, nullptr, fill);
+  if (!ShowsFrame(w)) {
+    const std::uint32_t c = w.options.color;  // 0x00BBGGRR
+    SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
     SDL_UpdateWindowSurface(w.window);
+    w.barsDrawn = nullptr;
     return;
   }
-  // The logical mode scaled to the window with its aspect kept.
-  const double scale = std::min(static_cast<double>(target->w) / shownWidth_,
-                                static_cast<double>(target->h) / shownHeight_);
-  SDL_Rect dst;
-  dst.w = std::max(1, static_cast<int>(shownWidth_ * scale));
-  dst.h = std::max(1, static_cast<int>(shownHeight_ * scale));
-  dst.x = (target->w - dst.w) / 2;
-  dst.y = (target->h - dst.h) / 2;
-  const SDL_Rect bars[4] = {{0, 0, target->w, dst.y},
-                            {0, dst.y + dst.h, target->w, target->h - dst.y - dst.h},
-                            {0, dst.y, dst.x, dst.h},
-                            {dst.x + dst.w, dst.y, target->w - dst.x - dst.w, dst.h}};
-  for (const SDL_Rect& bar : bars)
-    if (bar.w > 0 && bar.h > 0) SDL_FillRect(target, &bar, fill);
-  SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(shown_.data(), shownWidth_, shownHeight_, 32,
-                                                           shownWidth_ * 4, SDL_PIXELFORMAT_RGB888);
-  if (!source) return;
-  if (dst.w == shownWidth_ && dst.h == shownHeight_)
-    SDL_BlitSurface(source, nullptr, target, &dst);
+  // The bars stay black in the window's own buffer until it is replaced or painted over.
+  full = full || w.barsDrawn != target || w.barsWidth != target->w || w.barsHeight != target->h;
+  const ScaleFilter filter = Choice().filter;
+  FramePlacement placed;
+  if (target->format->format == SDL_PIXELFORMAT_RGB888 && !SDL_MUSTLOCK(target) && target->pitch % 4 == 0) {
+    placed = scaler_.Draw(shown_.data(), shownWidth_, shownHeight_, static_cast<std::uint32_t*>(target->pixels),
+                          target->pitch / 4, target->w, target->h, filter, full);
+  } else {
+    // Another pixel layout: scale into our own buffer, then let SDL convert it.
+    scratch_.resize(static_cast<std::size_t>(target->w) * target->h);
+    placed = scaler_.Draw(shown_.data(), shownWidth_, shownHeight_, scratch_.data(), target->w, target->w, target->h,
+                          filter, true);
+    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(scratch_.data(), target->w, target->h, 32,
+                                                             target->w * 4, SDL_PIXELFORMAT_RGB888);
+    if (!source) return;
+    SDL_BlitSurface(source, nullptr, target, nullptr);
+    SDL_FreeSurface(source);
+    full = true;
+  }
+  const SDL_Rect picture = ToRect(placed);
+  if (full || picture.w == 0)
+    SDL_UpdateWindowSurface(w.window);
   else
-    SDL_BlitScaled(source, nullptr, target, &dst);
-  SDL_FreeSurface(source);
-  SDL_UpdateWindowSurface(w.window);
+    SDL_UpdateWindowSurfaceRects(w.window, &picture, 1);
+  w.barsDrawn = target;
+  w.barsWidth = target->w;
+  w.barsHeight = target->h;
+}
+
+void SdlVideo::BlitTexture(Window& w) {
+  int width = 0, height = 0;
+  if (SDL_GetRendererOutputSize(w.renderer, &width, &height) != 0) return;
+  if (!ShowsFrame(w)) {
+    const std::uint32_t c = w.options.color;
+    SDL_SetRenderDrawColor(w.renderer, c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF, 255);
+    SDL_RenderClear(w.renderer);
+    SDL_RenderPresent(w.renderer);
+    return;
+  }
+  const ScaleFilter filter = Choice().filter;
+  if (w.texture && (w.textureWidth != shownWidth_ || w.textureHeight != shownHeight_)) {
+    SDL_DestroyTexture(w.texture);
+    w.texture = nullptr;
+  }
+  if (!w.texture) {
+    w.texture = SDL_CreateTexture(w.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, shownWidth_,
+                                  shownHeight_);
+    if (!w.texture) return;
+    w.textureWidth = shownWidth_;
+    w.textureHeight = shownHeight_;
+  }
+  SDL_SetTextureScaleMode(w.texture, filter == ScaleFilter::Linear ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+  SDL_UpdateTexture(w.texture, nullptr, shown_.data(), shownWidth_ * 4);
+  const SDL_Rect picture = ToRect(FitFrame(shownWidth_, shownHeight_, width, height));
+  SDL_SetRenderDrawColor(w.renderer, 0, 0, 0, 255);  // the bars
+  SDL_RenderClear(w.renderer);
+  SDL_RenderCopy(w.renderer, w.texture, nullptr, &picture);
+  SDL_RenderPresent(w.renderer);
 }
 
 void SdlVideo::ShowWindow(WindowId id, bool visible) {
@@ -185,10 +300,28 @@ bool SdlVideo::NextEvent(GuiEvent& event, int timeoutMs) {
   SDL_Event e;
   int got = timeoutMs > 0 ? SDL_WaitEventTimeout(&e, timeoutMs) : SDL_PollEvent(&e);
   while (got) {
-    if (Translate(e, event)) return true;
+    if (Translate(e, event)) {
+      Readdress(event);
+      for (GuiEvent& extra : pending_) Readdress(extra);
+      return true;
+    }
     got = SDL_PollEvent(&e);
   }
   return false;
+}
+
+void SdlVideo::Readdress(GuiEvent& event) {
+  Window* from = Find(event.window);
+  Window* to = Find(bound_);
+  if (!from || !from->cover || !to) return;
+  if (event.type == GuiEvent::Type::MouseMove) {
+    int fx = 0, fy = 0, tx = 0, ty = 0;
+    SDL_GetWindowPosition(from->window, &fx, &fy);
+    SDL_GetWindowPosition(to->window, &tx, &ty);
+    event.x += fx - tx;
+    event.y += fy - ty;
+  }
+  event.window = bound_;
 }
 
 bool SdlVideo::Translate(const SDL_Event& e, GuiEvent& event) {
@@ -236,9 +369,21 @@ bool SdlVideo::Translate(const SDL_Event& e, GuiEvent& event) {
       event.window = e.window.windowID;
       switch (e.window.event) {
         case SDL_WINDOWEVENT_FOCUS_GAINED:
+          if (focusMovedWithin_) {
+            focusMovedWithin_ = false;
+            return false;
+          }
           event.type = GuiEvent::Type::Activate;
           return true;
         case SDL_WINDOWEVENT_FOCUS_LOST:
+          // Focus passing to another of our windows (a cover) leaves the application active.
+          if (SDL_Window* now = SDL_GetKeyboardFocus()) {
+            const WindowId to = SDL_GetWindowID(now);
+            if (to != event.window && Find(to)) {
+              focusMovedWithin_ = true;
+              return false;
+            }
+          }
           event.type = GuiEvent::Type::Deactivate;
           return true;
         case SDL_WINDOWEVENT_CLOSE:
@@ -260,6 +405,14 @@ bool SdlVideo::Translate(const SDL_Event& e, GuiEvent& event) {
           return false;
       }
     case SDL_RENDER_DEVICE_RESET:
+      // The renderers are gone with the device: the next frame makes new ones.
+      for (auto& [id, w] : windows_)
+        if (w.renderer) {
+          DropRenderer(w);
+          w.renderer = SDL_CreateRenderer(w.window, -1, SDL_RENDERER_ACCELERATED);
+        }
+      LoseSurfaces();
+      return false;
     case SDL_RENDER_TARGETS_RESET:
       LoseSurfaces();
       return false;
@@ -280,7 +433,10 @@ void SdlVideo::Wake() {
   if (SDL_PushEvent(&e) != 1) wakeQueued_.store(false);
 }
 
-void SdlVideo::ShowCursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
+void SdlVideo::ShowCursor(bool show) {
+  cursorShown_ = show;
+  SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
 
 // ---- presenter ----
 
@@ -289,11 +445,57 @@ int SdlVideo::MonitorCount() const {
   return n > 0 ? n : 1;
 }
 
+std::vector<WindowId> SdlVideo::CoverWindows() const {
+  std::vector<WindowId> covers;
+  for (const auto& [id, w] : windows_)
+    if (w.cover) covers.push_back(id);
+  return covers;
+}
+
+void SdlVideo::CoverOtherMonitors(int sceneDisplay) {
+  Uncover();
+  const int n = SDL_GetNumVideoDisplays();
+  for (int i = 0; i < n; ++i) {
+    if (i == sceneDisplay) continue;
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(i, &bounds) != 0) continue;
+    // Made on its display (an X screen of its own, where monitors are screens), then placed.
+    SDL_Window* window = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED_DISPLAY(i), SDL_WINDOWPOS_UNDEFINED_DISPLAY(i),
+                                          bounds.w, bounds.h,
+                                          SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR);
+    if (!window) continue;
+    SDL_SetWindowPosition(window, bounds.x, bounds.y);
+    Window& cover = windows_[SDL_GetWindowID(window)];
+    cover.window = window;
+    cover.cover = true;
+    cover.exclusive = true;
+    SDL_ShowWindow(window);
+    SDL_RaiseWindow(window);
+    PaintWindow(cover);
+  }
+  // The cursor state applies to windows that exist when it is set.
+  if (!cursorShown_) SDL_SetCursor(nullptr);
+}
+
+void SdlVideo::Uncover() {
+  for (auto it = windows_.begin(); it != windows_.end();) {
+    if (it->second.cover) {
+      SDL_DestroyWindow(it->second.window);
+      it = windows_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
 bool SdlVideo::BindWindow(WindowId id, bool exclusive, int monitor) {
   Window* w = Find(id);
-  if (!w) return false;
+  if (!w || w->cover) return false;
   bound_ = id;
   w->exclusive = exclusive;
+  // First: an OpenGL renderer makes SDL create the window anew, at its first place.
+  if (Choice().path == PresentPath::Texture && !w->renderer)
+    w->renderer = SDL_CreateRenderer(w->window, -1, SDL_RENDERER_ACCELERATED);
   if (exclusive) {
     // A borderless window covering the desktop; Xvfb and some window managers
     // place true full-screen windows off-centre.
@@ -307,7 +509,9 @@ bool SdlVideo::BindWindow(WindowId id, bool exclusive, int monitor) {
     SDL_SetWindowSize(w->window, bounds.w, bounds.h);
     SDL_ShowWindow(w->window);
     SDL_RaiseWindow(w->window);
+    CoverOtherMonitors(display);
   }
+  if (w->renderer) return true;
   return SDL_GetWindowSurface(w->window) != nullptr;
 }
 
@@ -320,6 +524,7 @@ void SdlVideo::ModeChanged(int width, int height, int) {
 
 void SdlVideo::Released() {
   shown_.clear();
+  Uncover();
   if (Window* w = Find(bound_)) {
     w->exclusive = false;
     PaintWindow(*w);
@@ -357,7 +562,7 @@ void SdlVideo::PresentPending() {
   Window* w = Find(bound_);
   if (!w || shownWidth_ != modeWidth_ || shownHeight_ != modeHeight_) return;
   if (!GammaIsIdentity()) ApplyRamp(GammaRamp(), shown_.data(), shown_.size());
-  Blit(*w);
+  Blit(*w, false);
   presented_.fetch_add(1);
 }
 

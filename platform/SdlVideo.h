@@ -1,8 +1,11 @@
 // The run mode's window system and presenter on SDL: native windows, the GUI
 // thread's event queue (keys as Windows virtual-key numbers and characters,
 // mouse, focus), and the display's presenter. A flip on the frame thread only
-// copies the finished frame into a mailbox and wakes the GUI thread, which
-// uploads and presents it, so a half-drawn frame is never shown.
+// trades the finished frame into a mailbox and wakes the GUI thread, which
+// presents it, so a half-drawn frame is never shown. Presenting scales the frame
+// smoothly: through a texture where a GPU renders, otherwise with our own filter
+// straight into the window's framebuffer. While the display is exclusive, every
+// other monitor is covered by a black window whose input counts as the scene's.
 #pragma once
 
 #include <atomic>
@@ -11,12 +14,18 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/DisplayDriver.h"
+#include "platform/FrameScaler.h"
 #include "platform/Gui.h"
+#include "platform/PresentChoice.h"
 
 struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+struct SDL_Surface;
 union SDL_Event;
 
 namespace platform {
@@ -46,6 +55,13 @@ class SdlVideo : public Gui, public DisplayDriver {
 
   // Frames shown so far (for tests and the benchmark).
   std::uint64_t PresentedFrames() const { return presented_.load(); }
+  // How frames are presented here ("cpu-linear", "gpu-linear", ...), decided on
+  // first use from the machine's renderer and BRISVANE_SCALE / BRISVANE_PRESENT.
+  std::string PresentingPath();
+  // Looks at the accelerated renderer SDL would give (a hidden probe window).
+  static RendererFacts ProbeRenderer();
+  // The windows covering the other monitors while the display is exclusive.
+  std::vector<WindowId> CoverWindows() const;
 
  private:
   SdlVideo();
@@ -53,20 +69,37 @@ class SdlVideo : public Gui, public DisplayDriver {
     SDL_Window* window = nullptr;
     WindowOptions options;
     bool exclusive = false;
+    bool cover = false;  // black over another monitor; its input goes to the bound window
+    // Texture path: the window's renderer and the frame's texture.
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+    int textureWidth = 0, textureHeight = 0;
+    // Framebuffer path: the surface whose bars are already black.
+    SDL_Surface* barsDrawn = nullptr;
+    int barsWidth = 0, barsHeight = 0;
   };
   bool Translate(const SDL_Event& e, GuiEvent& event);
   void PresentPending();
   void PaintWindow(Window& w);
   Window* Find(WindowId id);
+  const PresentChoice& Choice();
+  void CoverOtherMonitors(int sceneDisplay);
+  void Uncover();
+  void DropRenderer(Window& w);
+  // Events of a cover window are the bound window's, positions in its coordinates.
+  void Readdress(GuiEvent& event);
 
   std::uint32_t wakeEvent_ = 0;
   std::uint32_t presentEvent_ = 0;
   std::map<WindowId, Window> windows_;
   std::deque<GuiEvent> pending_;  // extra events a translation produced
 
-  // Draws the shown frame (or the window's colour) straight into the window's
-  // own framebuffer: one copy, or one scaled copy with black bars.
-  void Blit(Window& w);
+  // Draws the shown frame (or the window's colour): full repaints redraw the
+  // bars too, frames after the first only the picture.
+  void Blit(Window& w, bool full);
+  void BlitFramebuffer(Window& w, bool full);
+  void BlitTexture(Window& w);
+  bool ShowsFrame(Window& w);
 
   // The presenter's state; the mailbox is shared with the frame thread.
   WindowId bound_ = 0;
@@ -81,6 +114,14 @@ class SdlVideo : public Gui, public DisplayDriver {
   std::atomic<bool> wakeQueued_{false};
   std::atomic<bool> minimised_{false};
   std::atomic<std::uint64_t> presented_{0};
+
+  bool choiceMade_ = false;
+  RendererFacts facts_;
+  PresentChoice choice_;
+  FrameScaler scaler_;
+  std::vector<std::uint32_t> scratch_;  // for window surfaces that are not XRGB
+  bool cursorShown_ = true;
+  bool focusMovedWithin_ = false;  // a focus change between our own windows is no deactivation
 };
 
 }  // namespace platform

@@ -7,6 +7,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-liberation2 libasound2-dev libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-apps x11-utils xdotool imagemagick sox libjpeg-turbo-progs
+  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils libgl1-mesa-dri libxfixes-dev
   python3 tinyproxy curl
   libmicrohttpd-dev libcurl4-openssl-dev libxml2-dev nlohmann-json3-dev libsystemd-dev systemd
   ca-certificates openssl libssl-dev

@@ -3,6 +3,9 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -125,6 +128,60 @@ TEST_F(SdlVideoTest, TheWindowShowsTheFrameScaledThroughTheGammaRamp) {
   Drain();
   EXPECT_EQ(centre(), 0x643219u);
   video->Released();
+}
+
+// A square frame in the 4:3 window: pillar-boxed, scaled 3.75 times.
+TEST_F(SdlVideoTest, EveryFilterScalesAsAskedThroughTheRampWithBlackBars) {
+  constexpr std::uint32_t kLeft = 0xC86432, kRight = 0x2080F0;
+  constexpr std::uint32_t kHalfLeft = 0x643219, kHalfRight = 0x104078;
+  for (const std::string filter : {"nearest", "linear"}) {
+    SCOPED_TRACE(filter);
+    setenv("BRISVANE_SCALE", filter.c_str(), 1);
+    std::string error;
+    auto v = platform::SdlVideo::Create(&error);
+    ASSERT_TRUE(v) << error;
+    const platform::WindowId id = v->CreateWindow({"filter", 0, 0, 320, 240, false, 0});
+    ASSERT_TRUE(v->BindWindow(id, false, -1));  // not exclusive: the window keeps its size
+    EXPECT_EQ(v->PresentingPath(), "cpu-" + filter);
+    v->ModeChanged(64, 64, 32);
+    platform::DDGAMMARAMP half;
+    for (int i = 0; i < 256; ++i) half.red[i] = half.green[i] = half.blue[i] = static_cast<std::uint16_t>(i * 128);
+    v->SetGammaRamp(half);
+    std::vector<std::uint32_t> frame(64 * 64);
+    for (int i = 0; i < 64 * 64; ++i) frame[i] = i % 64 < 32 ? kLeft : kRight;
+    v->Present(frame, 64, 64);
+    GuiEvent e;
+    for (int i = 0; i < 100 && v->PresentedFrames() == 0; ++i) v->NextEvent(e, 10);
+    ASSERT_EQ(v->PresentedFrames(), 1u);
+    SDL_Surface* shown = SDL_GetWindowSurface(SDL_GetWindowFromID(static_cast<Uint32>(id)));
+    ASSERT_NE(shown, nullptr);
+    ASSERT_EQ(shown->w, 320);
+    std::set<std::uint32_t> between;
+    for (int y = 0; y < shown->h; ++y)
+      for (int x = 0; x < shown->w; ++x) {
+        Uint8 r = 0, g = 0, b = 0;
+        const auto* row = static_cast<const std::uint8_t*>(shown->pixels) + y * shown->pitch;
+        SDL_GetRGB(*reinterpret_cast<const Uint32*>(row + x * 4), shown->format, &r, &g, &b);
+        const std::uint32_t p = (std::uint32_t{r} << 16) | (std::uint32_t{g} << 8) | b;
+        if (x < 40 || x >= 280) {
+          ASSERT_EQ(p, 0u) << "bar at " << x << "," << y;
+        } else if (p != kHalfLeft && p != kHalfRight) {
+          // Only the blend of the two halved colours lies between them.
+          ASSERT_GE(r, 0x10);
+          ASSERT_LE(r, 0x64);
+          ASSERT_GE(b, 0x19);
+          ASSERT_LE(b, 0x78);
+          between.insert(p);
+        }
+      }
+    if (filter == "nearest")
+      EXPECT_TRUE(between.empty());
+    else
+      EXPECT_GE(between.size(), 2u) << "no smooth step between the halves";
+    v->Released();
+    v->DestroyWindow(id);
+  }
+  unsetenv("BRISVANE_SCALE");
 }
 
 TEST_F(SdlVideoTest, MinimisingLosesSurfacesUntilRestored) {

@@ -9,11 +9,12 @@ namespace testing_support {
 // Creates the object on the active driver, sets the mode and makes the chain.
 // Returns the first failing step's result; what was made is left in the outputs.
 inline platform::HRESULT OpenFlipChain(int width, int height, platform::IDirectDraw** dd,
-                                       platform::IDirectDrawSurface** primary, platform::IDirectDrawSurface** back) {
+                                       platform::IDirectDrawSurface** primary, platform::IDirectDrawSurface** back,
+                                       platform::WindowId window = 7) {
   using namespace platform;
   HRESULT hr = DirectDrawCreate(nullptr, dd, nullptr);
   if (hr != DD_OK) return hr;
-  hr = (*dd)->SetCooperativeLevel(7, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN);
+  hr = (*dd)->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN);
   if (hr != DD_OK) return hr;
   hr = (*dd)->SetDisplayMode(static_cast<DWORD>(width), static_cast<DWORD>(height), 32);
   if (hr != DD_OK) return hr;

@@ -1,0 +1,25 @@
+// Reading back what an X server shows. Include after every other header: Xlib's
+// macros (None, Status) clash with them.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace testing_support {
+
+// RGB pixels of a window's area (or a root's), row by row; empty when unreadable.
+inline std::vector<std::uint32_t> Grab(Display* d, Window w, int x, int y, int width, int height) {
+  std::vector<std::uint32_t> out;
+  XImage* img = XGetImage(d, w, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height), AllPlanes, ZPixmap);
+  if (!img) return out;
+  out.reserve(static_cast<std::size_t>(width) * height);
+  for (int j = 0; j < height; ++j)
+    for (int i = 0; i < width; ++i) out.push_back(static_cast<std::uint32_t>(XGetPixel(img, i, j)) & 0xFFFFFF);
+  XDestroyImage(img);
+  return out;
+}
+
+}  // namespace testing_support
