@@ -2,6 +2,7 @@
 // maker's feed directory (categories, then the feeds of one). The requests run
 // on the dialog's own HTTP client, one at a time, while the dialog's messages
 // keep flowing.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
