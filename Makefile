@@ -5,7 +5,7 @@ RELEASE := build/release
 TEST := build/test
 BENCH := build/bench
 
-.PHONY: deps build run test bench assets tables golden pictures dialog-shots clean install uninstall
+.PHONY: deps build run test tsan bench assets tables golden pictures dialog-shots clean install uninstall
 
 deps:
 	@scripts/install-deps.sh
@@ -21,6 +21,10 @@ test: deps
 	cmake -S . -B $(TEST) -DCMAKE_BUILD_TYPE=Debug -DBRISVANE_SANITIZE=ON -DBRISVANE_TESTS=ON
 	cmake --build $(TEST) -j$(JOBS)
 	cd $(TEST) && ctest --output-on-failure -j$(JOBS)
+
+# ThreadSanitizer over the threaded parts and a 120 s run of the saver.
+tsan: deps
+	JOBS=$(JOBS) scripts/tsan.sh
 
 bench: deps
 	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DBRISVANE_TESTS=OFF -DBRISVANE_BENCH=ON

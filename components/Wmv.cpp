@@ -34,6 +34,13 @@ void TWMV::SetFDibBitmap(const TBitmap* b) {
   FDibLoaded = true;
 }
 
+void TWMV::SetFDibBitmap(TBitmap&& b) {
+  if (b.Empty()) return;
+  Repaint();
+  FDibBitmap = std::move(b);
+  FDibLoaded = true;
+}
+
 void TWMV::SetYOffsetFrame(int v) {
   FOriginalHeight = v;
   TWss* e = Engine();

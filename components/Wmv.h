@@ -24,6 +24,8 @@ class TWMV : public TWSprite {
   // The decoded copy of a JPEG strip, from which its frames are cut.
   const framework::TBitmap& GetDibBitmap() const { return FDibBitmap; }
   void SetFDibBitmap(const framework::TBitmap* b);
+  // The same, taking the bitmap over instead of copying it.
+  void SetFDibBitmap(framework::TBitmap&& b);
   bool GetDibLoaded() const { return FDibLoaded; }
 
   int GetNumberFrame() const { return FNumberFrame; }

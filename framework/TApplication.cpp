@@ -37,6 +37,9 @@ TApplication::TApplication() : TComponent(nullptr), FGuiThread(std::this_thread:
 }
 
 TApplication::~TApplication() {
+  // Forms go while the hand-over still exists: a form may own a thread that
+  // is waiting in Synchronize and must be stopped and joined first.
+  DestroyComponents();
   WakeWaiters();
   if (Application == this) Application = nullptr;
 }
@@ -150,6 +153,9 @@ void TApplication::RunCalls() {
     {
       std::lock_guard<std::mutex> lock(FCallMutex);
       call->done = true;
+      // The waiter holds the call too: let its last reference, and with it an
+      // exception the waiter has read, go on the waiter's own thread.
+      call.reset();
     }
     FCallDone.notify_all();
   }

@@ -11,6 +11,11 @@ TComponent::TComponent(TComponent* AOwner) : FOwner(AOwner) {
 
 TComponent::~TComponent() {
   FDestroying = true;
+  DestroyComponents();
+  if (FOwner) FOwner->RemoveComponent(this);
+}
+
+void TComponent::DestroyComponents() {
   // Last created goes first, so later components may still use earlier ones.
   while (!FComponents.empty()) {
     TComponent* last = FComponents.back();
@@ -18,7 +23,6 @@ TComponent::~TComponent() {
     last->FOwner = nullptr;
     delete last;
   }
-  if (FOwner) FOwner->RemoveComponent(this);
 }
 
 TComponent* TComponent::FindComponent(const std::string& name) const {

@@ -28,6 +28,8 @@ class TComponent : public TObject {
   TComponent* Owner() const { return FOwner; }
   int ComponentCount() const { return static_cast<int>(FComponents.size()); }
   TComponent* Components(int index) const { return FComponents.at(static_cast<size_t>(index)); }
+  // Destroys every owned component, last created first.
+  void DestroyComponents();
   // The owned component of that name (matched without regard to case), or null.
   TComponent* FindComponent(const std::string& name) const;
 

@@ -11,11 +11,17 @@ bool TPicture::LoadFromResource(std::string_view name) {
     FLastError = "no resource " + std::string(name);
     return false;
   }
-  return LoadFromBytes(*bytes);
+  if (!LoadFromBytes(*bytes)) return false;
+  FResource = name;
+  return true;
 }
 
 bool TPicture::LoadFromBytes(std::span<const std::uint8_t> bytes) {
   Clear();
+  return Decode(bytes);
+}
+
+bool TPicture::Decode(std::span<const std::uint8_t> bytes) {
   auto decoded = platform::DecodePicture(bytes, &FLastError);
   if (!decoded) return false;
   std::vector<std::uint32_t>& px = decoded->pixels;
@@ -29,15 +35,41 @@ bool TPicture::LoadFromBytes(std::span<const std::uint8_t> bytes) {
     }
   }
   FBitmap = TBitmap(decoded->width, decoded->height, std::move(px));
+  FWidth = decoded->width;
+  FHeight = decoded->height;
   FKind = decoded->kind;
   FBitsPerPixel = decoded->bitsPerPixel;
   FPaletteEntries = decoded->paletteEntries;
   return true;
 }
 
+const TBitmap& TPicture::Bitmap() const {
+  std::lock_guard<std::mutex> lock(FDecodeMutex);
+  if (FDormant) {
+    // The same bytes decoded before, so this cannot fail but for memory.
+    if (auto bytes = platform::FindResource(FResource))
+      if (auto decoded = platform::DecodePicture(*bytes)) {
+        for (auto& p : decoded->pixels) p &= 0x00FFFFFFu;
+        FBitmap = TBitmap(decoded->width, decoded->height, std::move(decoded->pixels));
+      }
+    FDormant = false;
+  }
+  return FBitmap;
+}
+
+void TPicture::Dormant() {
+  std::lock_guard<std::mutex> lock(FDecodeMutex);
+  // A picture with transparent pixels keeps them: its opacity mask lives beside the pixels.
+  if (FResource.empty() || !FOpaque.empty() || FBitmap.Empty()) return;
+  FBitmap = TBitmap();
+  FDormant = true;
+}
+
 void TPicture::Assign(const TBitmap& bitmap) {
   Clear();
   FBitmap = bitmap;
+  FWidth = bitmap.Width();
+  FHeight = bitmap.Height();
   if (!FBitmap.Empty()) {
     FKind = platform::PictureKind::Bmp;
     FBitsPerPixel = 32;
@@ -47,13 +79,16 @@ void TPicture::Assign(const TBitmap& bitmap) {
 void TPicture::Clear() {
   FKind = platform::PictureKind::None;
   FBitmap = TBitmap();
+  FWidth = FHeight = 0;
+  FResource.clear();
+  FDormant = false;
   FOpaque.clear();
   FBitsPerPixel = FPaletteEntries = 0;
   FLastError.clear();
 }
 
 PixelSource TPicture::Source() const {
-  PixelSource s = FBitmap.Source();
+  PixelSource s = Bitmap().Source();
   s.opaque = FOpaque.empty() ? nullptr : FOpaque.data();
   return s;
 }

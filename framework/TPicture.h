@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -26,24 +27,34 @@ class TPicture {
 
   platform::PictureKind Kind() const { return FKind; }
   bool IsJpeg() const { return FKind == platform::PictureKind::Jpeg; }
-  bool Empty() const { return FBitmap.Empty(); }
-  int Width() const { return FBitmap.Width(); }
-  int Height() const { return FBitmap.Height(); }
+  bool Empty() const { return FWidth <= 0 || FHeight <= 0; }
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
   int BitsPerPixel() const { return FBitsPerPixel; }
   int PaletteEntries() const { return FPaletteEntries; }
   bool HasTransparency() const { return !FOpaque.empty(); }
   const std::string& LastError() const { return FLastError; }
 
   // The picture's own bitmap; transparent pixels are black in it.
-  const TBitmap& Bitmap() const { return FBitmap; }
+  const TBitmap& Bitmap() const;
+  // Frees the decoded pixels of a picture loaded from a resource, as a
+  // compressed picture keeps only its data: they are decoded again from the
+  // resource when next needed; kind and size stay. Others keep their pixels.
+  void Dormant();
   PixelSource Source() const;
 
   void Draw(platform::DrawingContext& dc) const;
   void StretchDraw(platform::DrawingContext& dc, const TRect& rect) const;
 
  private:
+  bool Decode(std::span<const std::uint8_t> bytes);
+
   platform::PictureKind FKind = platform::PictureKind::None;
-  TBitmap FBitmap;
+  int FWidth = 0, FHeight = 0;
+  mutable TBitmap FBitmap;
+  std::string FResource;         // where the pixels come from again after Dormant
+  mutable bool FDormant = false;
+  mutable std::mutex FDecodeMutex;
   std::vector<std::uint8_t> FOpaque;  // only when some pixel is transparent
   int FBitsPerPixel = 0, FPaletteEntries = 0;
   std::string FLastError;

@@ -192,8 +192,11 @@ void TForm1::PlaceStrip(components::TWMV& strip, bool stretching, bool transpare
     strip.SetStretchHeight(stretchHeight);
   }
   if (strip.Picture()->IsJpeg()) {
-    const framework::TBitmap decoded = strip.Picture()->Bitmap();
-    strip.SetFDibBitmap(&decoded);
+    framework::TBitmap decoded = strip.Picture()->Bitmap();
+    // The frames are cut from the copy: the picture keeps only its data, as a
+    // compressed picture does, so the strip is not held decoded twice.
+    strip.Picture()->Dormant();
+    strip.SetFDibBitmap(std::move(decoded));
   }
   strip.CreateDXMovie();
   strip.SetTransparency(transparent);
@@ -219,9 +222,15 @@ void TForm1::StartMusic() { platform::PlaySound("SoundName", nullptr, platform::
 void TForm1::StopMusic() { platform::PlaySound(nullptr, nullptr, platform::SND_PURGE); }
 
 // The weather and news refresh is started and stopped here and nowhere else.
-void TForm1::CreateRefreshThread() {}
+void TForm1::CreateRefreshThread() {
+  if (FRefresh) return;
+  FRefresh = std::make_unique<online::WeatherHTTP>(online::TFeedTargets{Wss1, HttpClient1, WGW1, WGR1, &NewsLink});
+}
 
-void TForm1::StopRefreshThread() {}
+// Also ends a request in progress: the exit does not wait out the time-out.
+void TForm1::StopRefreshThread() {
+  if (FRefresh) FRefresh->Terminate();
+}
 
 // ---- one frame, back to front ----
 

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "components/GadgetValue.h"
@@ -17,6 +18,7 @@
 #include "components/Wss.h"
 #include "framework/TForm.h"
 #include "online/THttpClient.h"
+#include "online/Unit2thread1.h"
 #include "scene/FlightPaths.h"
 
 namespace scene {
@@ -71,6 +73,9 @@ class TForm1 : public framework::TForm {
   // Written by the news feed, opened by F2.
   components::GadgetValue<std::string> NewsLink{""};
 
+  // The weather and news refresh, running from FormCreate on; null before.
+  online::WeatherHTTP* RefreshThread() const { return FRefresh.get(); }
+
   PathRecord PathA, PathB, PathC, PathD;
   std::array<PathRecord, kButterflyCount> ButterflyPaths;
   int ButterflyCount = 0;
@@ -81,6 +86,9 @@ class TForm1 : public framework::TForm {
   // Asks the refresh to stop; never touches a refresh that has ended.
   void StopRefreshThread();
   bool FEnding = false;
+  // Owned here and joined when the form goes, before the gadgets and the
+  // client it uses: so the exit never meets a thread object that is gone.
+  std::unique_ptr<online::WeatherHTTP> FRefresh;
 };
 
 extern TForm1* Form1;

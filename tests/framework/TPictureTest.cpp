@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -54,6 +55,25 @@ TEST(TPicture, LoadsEmbeddedAndReportsFailures) {
   // Pixels are XRGB: no alpha byte left over from decoding.
   for (int y = 0; y < pic.Height(); ++y)
     for (int x = 0; x < pic.Width(); ++x) ASSERT_EQ(pic.Bitmap().ScanLine(y)[x] >> 24, 0u);
+}
+
+TEST(TPicture, ADormantPictureKeepsItsSizeAndDecodesTheSamePixelsAgain) {
+  TPicture picture;
+  ASSERT_TRUE(picture.LoadFromResource("WIM1"));
+  const TBitmap before = picture.Bitmap();
+  picture.Dormant();
+  EXPECT_EQ(picture.Width(), 1024);
+  EXPECT_EQ(picture.Height(), 768);
+  EXPECT_TRUE(picture.IsJpeg());
+  EXPECT_FALSE(picture.Empty());
+  const TBitmap& after = picture.Bitmap();
+  ASSERT_EQ(after.Width(), 1024);
+  EXPECT_TRUE(std::equal(before.Pixels(), before.Pixels() + 1024 * 768, after.Pixels()));
+  // Pictures that did not come from a resource have nothing to decode again from.
+  TPicture assigned;
+  assigned.Assign(before);
+  assigned.Dormant();
+  EXPECT_EQ(assigned.Bitmap().Width(), 1024);
 }
 
 TEST(TPicture, TransparentGifPixelsDrawNothing) {

@@ -55,7 +55,7 @@ class PrivateServer {
       if (number.find('\n') != std::string::npos) break;
     }
     close(fds[0]);
-    if (!number.empty() && number.find('\n') != std::string::npos) display_ = ":" + number.substr(0, number.find('\n'));
+    if (!number.empty() && number.find('\n') != std::string::npos) display_ = std::string(":").append(number, 0, number.find('\n'));
   }
   ~PrivateServer() {
     if (pid_ > 0) {

@@ -1,14 +1,17 @@
-// brisvane-render [--frames N] [--png DIR] [--at 1,2,100] [--trace]
+// brisvane-render [--frames N] [--png DIR] [--at 1,2,100] [--trace] [--fetch]
 //                 [--clock "YYYY-MM-DD HH:MM:SS"] [--set Name=value ...]
 // Builds the real lake scene (settings read from the saver's own file) on the
 // headless display and draws N frames one after another, each as the engine's
 // tick makes it (restore, clear, the scene's frame, flip), without a window,
 // an audio device, a request or a clock to wait on. Writes chosen frames as
 // PNG and, with --trace, every sprite draw of every frame in drawing order.
+// With --fetch the refresh thread's first step runs before the first frame,
+// so the weather and news gadgets show what the configured feeds serve.
 // --clock fixes the local time of the first frame (later frames are one
 // engine interval apart); --set gives a gadget value before the first frame.
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -16,6 +19,7 @@
 #include <set>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -36,6 +40,7 @@ struct Options {
   std::string pngDir;
   std::set<int> at;
   bool trace = false;
+  bool fetch = false;
   bool fixedClock = false;
   platform::LocalTime clock;
   std::vector<std::pair<std::string, std::string>> sets;  // in the order given
@@ -121,10 +126,25 @@ const Option kOptions[] = {
     {"--png", "DIR", [](Options& o, const char* v) { return (o.pngDir = v), !o.pngDir.empty(); }},
     {"--at", "LIST", [](Options& o, const char* v) { return ParseList(v, o.at); }},
     {"--trace", nullptr, [](Options& o, const char*) { return o.trace = true; }},
+    {"--fetch", nullptr, [](Options& o, const char*) { return o.fetch = true; }},
     {"--clock", "\"YYYY-MM-DD HH:MM:SS\"",
      [](Options& o, const char* v) { return o.fixedClock = platform::ParseLocalTime(v, o.clock); }},
     {"--set", "Name=value", [](Options& o, const char* v) { return ParseSet(v, o); }},
 };
+
+// Lets the refresh thread hand its first step over and runs it here, as the
+// saver's message loop would. Bounded: each wait of a request has its time-out.
+bool RunFirstRefreshStep(framework::TApplication& app, scene::TForm1& form) {
+  online::WeatherHTTP* refresh = form.RefreshThread();
+  if (!refresh) return false;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while (form.WGW1->MinuteCount == 0 && !refresh->GetFinished()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    app.ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return form.WGW1->MinuteCount != 0;
+}
 
 int Usage() {
   std::fprintf(stderr, "usage: brisvane-render");
@@ -191,8 +211,12 @@ int main(int argc, char** argv) {
     app.Initialize();
     app.CreateForm(&scene::Form1);
     interval.store(scene::Form1->Wss1->GetInterval());
+    if (options.fetch && !RunFirstRefreshStep(app, *scene::Form1)) {
+      std::fprintf(stderr, "brisvane-render: the refresh step did not complete\n");
+      status = 1;
+    }
     for (const auto& [name, value] : options.sets) FindGadgetProperty(name)->set(*scene::Form1, value);
-    for (frame = 1; frame <= options.frames; ++frame) {
+    for (frame = 1; status == 0 && frame <= options.frames; ++frame) {
       scene::Form1->Wss1->Tick();
       const bool wanted = options.at.empty() ? frame == options.frames : options.at.count(frame) > 0;
       if (options.pngDir.empty() || !wanted) continue;
