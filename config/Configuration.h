@@ -188,6 +188,7 @@ class TForm2 : public framework::TForm {
   std::string FUrlNewsBytes;    // what the program last put in UrlNews
   bool FRequestRunning = false;   // a request of the RSS News page waits
   bool FLoadingDirectory = false; // LoadNewsDirectory runs
+  bool FLoadPosted = false;       // it is to run once the page is in view
   int FCategoryShown = 0;       // the category whose feeds the title list holds
 };
 

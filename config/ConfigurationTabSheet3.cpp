@@ -115,11 +115,22 @@ bool TForm2::ClientGet(const std::string& url) {
 
 void TForm2::TabSheet3Show(framework::TObject*) {
   SetUrlNews(PendingRSS_Url.value_or(std::string()));
-  // Shown again while the first loading still runs: that one goes on.
-  if (NewsTabFirstShow && !FLoadingDirectory) {
-    LoadNewsDirectory();
-    NewsTabFirstShow = false;
-  }
+  // The loading waits for the network, so it runs just after the page has
+  // come into view: while the page control is changing pages it paints
+  // nothing. Shown again before or while the loading runs: that one goes on.
+  if (!NewsTabFirstShow || FLoadingDirectory || FLoadPosted) return;
+  FLoadPosted = true;
+  QMetaObject::invokeMethod(
+      TabSheet3,
+      [this] {
+        FLoadPosted = false;
+        if (Closed() || !NewsTabFirstShow) return;
+        RunHandler([this] {
+          LoadNewsDirectory();
+          NewsTabFirstShow = false;
+        });
+      },
+      Qt::QueuedConnection);
 }
 
 void TForm2::LoadNewsDirectory() {

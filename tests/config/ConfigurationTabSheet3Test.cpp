@@ -258,10 +258,10 @@ TEST_F(NewsPageTest, AnUnusableAddressOrPortIsReportedAndTriedAgainNextTime) {
     const char* port;
     const char* box;
   } cases[] = {
-      {"http://news.example.test/world.rss", 1, "abc", "'abc' is not a valid integer value"},
-      {"http://news.example.test/world.rss", 1, "", "'' is not a valid integer value"},
-      {"", 0, "", "Empty URL"},
-      {"https://news.example.test/world.rss", 0, "", "HTTP Secure Socket is not supported"},
+      {"http://news.example.test/world.rss", 1, "abc", "'abc' is not a valid integer value."},
+      {"http://news.example.test/world.rss", 1, "", "'' is not a valid integer value."},
+      {"", 0, "", "Empty URL."},
+      {"https://news.example.test/world.rss", 0, "", "HTTP Secure Socket is not supported."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.box);

@@ -87,7 +87,12 @@ struct DialogFixture : ::testing::Test, WithQtApplication {
     form = nullptr;
     NewApplication();
   }
-  void ShowPage(int index) { form->PageControl1->setCurrentIndex(index); }
+  // As a click on the page's tab: the page comes into view and what it does
+  // next (the RSS News page loads its directory) runs before this returns.
+  void ShowPage(int index) {
+    form->PageControl1->setCurrentIndex(index);
+    QCoreApplication::processEvents();
+  }
   void ClickOK() { Click(form->BTOK, {38, 13}); }
   void ClickCancel() { Click(form->BTCancel, {38, 13}); }
 

@@ -62,7 +62,8 @@ int main(int argc, char** argv) {
                              Shot{form->TabSheet2, "dialog-weather.png"}, Shot{form->TabSheet3, "dialog-news.png"},
                              Shot{form->TabSheet4, "dialog-proxy.png"}}) {
       if (status) break;
-      form->PageControl1->setCurrentWidget(shot.page);  // the news page loads its directory here
+      form->PageControl1->setCurrentWidget(shot.page);
+      QCoreApplication::processEvents();  // the news page loads its directory here
       if (shot.page == form->TabSheet3 && form->ComboBox1Category->count() > 1) {
         form->ComboBox1Category->setCurrentIndex(1);
         form->ComboBox1CategoryChange(form);
