@@ -7,6 +7,7 @@
 #include <QListView>
 #include <QPalette>
 #include <QStyledItemDelegate>
+#include <algorithm>
 #include <exception>
 
 #include "framework/TApplication.h"
@@ -103,7 +104,9 @@ QLabel* NewStaticText(QWidget* parent, int left, int top, int width, int height,
   SetTextColor(label, color);
   label->setWordWrap(true);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  label->setGeometry(left, top, width, height);
+  // The form's box fits its text in the form's own face; a wider stand-in face
+  // gets the lines it needs rather than losing the last words.
+  label->setGeometry(left, top, width, std::max(height, label->heightForWidth(width)));
   return label;
 }
 

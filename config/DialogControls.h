@@ -33,7 +33,8 @@ QLineEdit* NewEdit(QWidget* parent, int left, int top, int width, int height);
 // A pick-only drop-down list whose entries are itemHeight pixels tall. Its
 // size never depends on its entries, so filling it with thousands stays cheap.
 QComboBox* NewComboBox(QWidget* parent, int left, int top, int width, int itemHeight);
-// A fixed text: wrapped, top-left aligned, in the given box.
+// A fixed text: wrapped, top-left aligned, in the given box, made taller when
+// the face the machine has needs more lines.
 QLabel* NewStaticText(QWidget* parent, int left, int top, int width, int height, const QString& text,
                       const QFont& font, const QColor& color);
 void SetTextColor(QWidget* control, const QColor& color);
