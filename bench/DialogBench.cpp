@@ -31,12 +31,12 @@ struct WeatherPage {
     const config::CityRange germany = tables.CitiesOf(kGermany);
     // The last German place: its code is found at the end of the scan.
     const std::string code(tables.City(germany.End() - 1).Code);
-    testing_support::WriteText(home.RegFile(),
-                               "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Tarrowind Software\\Brisvane Screensaver]\n"
-                               "\"Brightness\"=dword:00000100\n\"SoundVolume\"=dword:000000c8\n\"TDegree\"=\"c\"\n"
-                               "\"WeatherCode\"=\"" + code + "\"\n\"RSS_Url\"=\"\"\n\"ShowTime\"=dword:00000000\n"
-                               "\"ShowWeather\"=dword:00000000\n\"ShowNews\"=dword:00000000\n"
-                               "\"ShowBlack\"=dword:00000000\n\"UseProxy\"=dword:00000000\n\"Proxy\"=\"\"\n\"Port\"=\"\"\n");
+    std::string key = "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Tarrowind Software\\Brisvane Screensaver]\n";
+    for (const char* flag :
+         {"Brightness", "SoundVolume", "ShowTime", "ShowWeather", "ShowNews", "ShowBlack", "UseProxy"})
+      key += std::string("\"") + flag + "\"=dword:00000000\n";
+    key += "\"WeatherCode\"=\"" + code + "\"\n\"TDegree\"=\"c\"\n\"RSS_Url\"=\"\"\n\"Proxy\"=\"\"\n\"Port\"=\"\"\n";
+    testing_support::WriteText(home.RegFile(), key);
     app = std::make_unique<framework::TApplication>();
     app->Initialize();
     app->CreateForm(&form);

@@ -185,11 +185,11 @@ class TForm2 : public framework::TForm {
   void CreateTabSheet4Controls();  // ConfigurationTabSheet4.cpp
 
   QWidget* FWindow = nullptr;
-  std::string FUrlNewsBytes;    // what the program last put in UrlNews
-  bool FRequestRunning = false;   // a request of the RSS News page waits
-  bool FLoadingDirectory = false; // LoadNewsDirectory runs
-  bool FLoadPosted = false;       // it is to run once the page is in view
-  int FCategoryShown = 0;       // the category whose feeds the title list holds
+  std::string FUrlNewsBytes;       // what the program last put in UrlNews
+  bool FRequestRunning = false;    // a request of the RSS News page waits
+  bool FLoadingDirectory = false;  // LoadNewsDirectory runs
+  bool FLoadPosted = false;        // it is to run once the page is in view
+  int FCategoryShown = 0;          // the category whose feeds the title list holds
 };
 
 extern TForm2* Form2;

@@ -51,7 +51,9 @@ void SetTextColor(QWidget* control, const QColor& color) {
   control->setPalette(palette);
 }
 
-QString FromBytes(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString FromBytes(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 std::string TextOf(const QLineEdit* edit, const std::string& putIn) {
   const QString text = edit->text();
@@ -97,8 +99,8 @@ QComboBox* NewComboBox(QWidget* parent, int left, int top, int width, int itemHe
   return combo;
 }
 
-QLabel* NewStaticText(QWidget* parent, int left, int top, int width, int height, const QString& text,
-                      const QFont& font, const QColor& color) {
+QLabel* NewStaticText(QWidget* parent, int left, int top, int width, int height, const QString& text, const QFont& font,
+                      const QColor& color) {
   auto* label = new QLabel(text, parent);
   label->setFont(font);
   SetTextColor(label, color);

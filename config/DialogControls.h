@@ -35,8 +35,8 @@ QLineEdit* NewEdit(QWidget* parent, int left, int top, int width, int height);
 QComboBox* NewComboBox(QWidget* parent, int left, int top, int width, int itemHeight);
 // A fixed text: wrapped, top-left aligned, in the given box, made taller when
 // the face the machine has needs more lines.
-QLabel* NewStaticText(QWidget* parent, int left, int top, int width, int height, const QString& text,
-                      const QFont& font, const QColor& color);
+QLabel* NewStaticText(QWidget* parent, int left, int top, int width, int height, const QString& text, const QFont& font,
+                      const QColor& color);
 void SetTextColor(QWidget* control, const QColor& color);
 
 // Texts are byte strings; the controls show them as UTF-8.

@@ -46,7 +46,7 @@ TEST_F(WeatherPageTest, ShowsTheStoredLocationAndUnit) {
   const struct {
     const char* code;
     const char* degree;
-    int country;  // -1: none selected
+    int country;        // -1: none selected
     const char* place;  // nullptr: none selected, and the list is empty
     int placeIndex;
     const char* unit;
@@ -115,7 +115,8 @@ TEST_F(WeatherPageTest, ChoosingACountryListsItsPlacesAndTakesTheFirst) {
   ExpectPlacesOf(kGermany);
   EXPECT_EQ(form->ComboBox1City->count(), 6378);
   ClickOK();
-  EXPECT_EQ(Stored("WeatherCode"), LocationTables::Embedded().City(LocationTables::Embedded().CitiesOf(kGermany).First).Code);
+  EXPECT_EQ(Stored("WeatherCode"),
+            LocationTables::Embedded().City(LocationTables::Embedded().CitiesOf(kGermany).First).Code);
 }
 
 TEST_F(WeatherPageTest, ChoosingAPlaceOrAUnitSetsItsValue) {

@@ -171,8 +171,9 @@ TEST_F(NewsPageTest, ACategoryListIsReadOnlyUnderItsRoot) {
     Restart();
   }
 
-  Serve({{"/rssdir/rsslist.php", "<?xml version=\"1.0\"?><rsslist count=\"1\"><item><title>A</title>"
-                                 "<url>http://a.example/</url></item></rsslist>"}});
+  Serve({{"/rssdir/rsslist.php",
+          "<?xml version=\"1.0\"?><rsslist count=\"1\"><item><title>A</title>"
+          "<url>http://a.example/</url></item></rsslist>"}});
   OpenOnNews(Proxied());
   Choose(form->ComboBox1Category, 1);
   EXPECT_EQ(form->ComboBox2TitleNews->count(), 0);

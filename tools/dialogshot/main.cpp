@@ -58,9 +58,9 @@ int main(int argc, char** argv) {
       const char* file;
     };
     config::TForm2* form = config::Form2;
-    for (const Shot& shot : {Shot{form->TabSheet1, "dialog-configuration.png"},
-                             Shot{form->TabSheet2, "dialog-weather.png"}, Shot{form->TabSheet3, "dialog-news.png"},
-                             Shot{form->TabSheet4, "dialog-proxy.png"}}) {
+    for (const Shot& shot :
+         {Shot{form->TabSheet1, "dialog-configuration.png"}, Shot{form->TabSheet2, "dialog-weather.png"},
+          Shot{form->TabSheet3, "dialog-news.png"}, Shot{form->TabSheet4, "dialog-proxy.png"}}) {
       if (status) break;
       form->PageControl1->setCurrentWidget(shot.page);
       QCoreApplication::processEvents();  // the news page loads its directory here
