@@ -182,6 +182,12 @@ class TForm2 : public framework::TForm {
   // Get on the dialog's client; false, and no request, once the dialog is
   // closed, also when it closed during this one.
   bool ClientGet(const std::string& url);
+  // Requests one list of the feed directory (a path on the maker's site) and,
+  // when its root is right, adds each item's two fields to the visible and the
+  // hidden list, after the visible one's leading entry (if any). A socket
+  // failure leaves both lists as they are. False when the dialog closed meanwhile.
+  bool LoadDirectoryList(const std::string& path, const char* root, const char* nameField, const char* valueField,
+                         QComboBox* shown, TListBox& hidden, const char* leading);
   void CreateTabSheet4Controls();  // ConfigurationTabSheet4.cpp
 
   QWidget* FWindow = nullptr;

@@ -179,17 +179,25 @@ void TForm2::LoadNewsDirectory() {
   ListBox1IdCategory.Add(kUserDefinedId);
   if (framework::Application) framework::Application->ProcessMessages();
 
+  LoadDirectoryList(kCategoryListPath, "categories", "category", "id", ComboBox1Category, ListBox1IdCategory,
+                    kUserDefined);
+}
+
+bool TForm2::LoadDirectoryList(const std::string& path, const char* root, const char* nameField, const char* valueField,
+                               QComboBox* shown, TListBox& hidden, const char* leading) {
   try {
-    if (!ClientGet(std::string(kMakerSite) + kCategoryListPath)) return;
-    SetItems(ComboBox1Category, kUserDefined);
+    if (!ClientGet(kMakerSite + path)) return false;
+    shown->clear();
+    if (leading) SetItems(shown, leading);
     std::string segment;
-    if (HasRoot(HttpClient1->GetBody(), "categories", segment))
-      AddItems(HttpClient1->GetBody(), segment, "category", "id", ComboBox1Category, ListBox1IdCategory);
+    if (HasRoot(HttpClient1->GetBody(), root, segment))
+      AddItems(HttpClient1->GetBody(), segment, nameField, valueField, shown, hidden);
   } catch (const online::ESockError&) {
-    if (Closed()) return;
+    if (Closed()) return false;
     HttpClient1->Disconnect();
     HttpClient1->Abort();
   }
+  return true;
 }
 
 void TForm2::ComboBox1CategoryChange(framework::TObject*) {
@@ -206,17 +214,8 @@ void TForm2::ComboBox1CategoryChange(framework::TObject*) {
   ListBox1NewsUrl.Clear();
   if (id != kUserDefinedId) {
     SetItems(ComboBox2TitleNews, kPleaseWait);
-    try {
-      if (!ClientGet(std::string(kMakerSite) + kFeedListPath + id)) return;
-      ComboBox2TitleNews->clear();
-      std::string segment;
-      if (HasRoot(HttpClient1->GetBody(), "rsslist", segment))
-        AddItems(HttpClient1->GetBody(), segment, "title", "url", ComboBox2TitleNews, ListBox1NewsUrl);
-    } catch (const online::ESockError&) {
-      if (Closed()) return;
-      HttpClient1->Disconnect();
-      HttpClient1->Abort();
-    }
+    if (!LoadDirectoryList(kFeedListPath + id, "rsslist", "title", "url", ComboBox2TitleNews, ListBox1NewsUrl, nullptr))
+      return;
     ComboBox2TitleNews->setCurrentIndex(0);
     StaticText3->setText(ComboBox2TitleNews->currentText());
     if (const auto url = ListBox1NewsUrl.At(ComboBox2TitleNews->currentIndex())) SetUrlNews(*url);

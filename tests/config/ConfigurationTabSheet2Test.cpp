@@ -204,10 +204,7 @@ TEST_F(WeatherPageTest, ControlsAndNote) {
     EXPECT_EQ(combo->width(), 345);
     EXPECT_FALSE(combo->isEditable()) << "pick-only";
   }
-  EXPECT_EQ(form->StaticText1->geometry().topLeft(), QPoint(73, 245));
-  EXPECT_EQ(form->StaticText1->width(), 347);
-  EXPECT_GE(form->StaticText1->height(), 51);
-  EXPECT_LE(form->StaticText1->heightForWidth(347), form->StaticText1->height()) << "the whole note shows";
+  testing_support::ExpectWholeNote(form->StaticText1, {73, 245});
   EXPECT_EQ(form->StaticText1->text().toStdString(),
             "NOTE: For viewing Weather Information  you must have direct Internet  access. If you have firewall in "
             "your computer, you must allow access to Internet for this screensaver. Don't be alarmed: this "

@@ -386,10 +386,7 @@ TEST_F(NewsPageTest, ControlsAndNote) {
   EXPECT_EQ(form->UrlNews->geometry(), QRect(71, 123, 345, 21));
   EXPECT_EQ(form->ComboBox1Category->geometry().topLeft(), QPoint(71, 174));
   EXPECT_EQ(form->ComboBox2TitleNews->geometry().topLeft(), QPoint(71, 225));
-  EXPECT_EQ(form->StaticText4->geometry().topLeft(), QPoint(70, 260));
-  EXPECT_EQ(form->StaticText4->width(), 347);
-  EXPECT_GE(form->StaticText4->height(), 51);
-  EXPECT_LE(form->StaticText4->heightForWidth(347), form->StaticText4->height()) << "the whole note shows";
+  testing_support::ExpectWholeNote(form->StaticText4, {70, 260});
   EXPECT_EQ(form->StaticText4->text().toStdString(),
             "NOTE: If you already have the URL of a RSS feed, you can  type it in the \"URL News\" field. Or you "
             "can choose  any Title News from Category. Direct Internet access is required.");

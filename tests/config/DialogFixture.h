@@ -7,6 +7,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QTabWidget>
 #include <memory>
 #include <string>
@@ -115,6 +116,15 @@ struct DialogFixture : ::testing::Test, WithQtApplication {
 inline void Choose(QComboBox* combo, int index) {
   combo->setCurrentIndex(index);
   emit combo->activated(index);
+}
+
+// A note of the form's width 347 at its place, at least as tall as the form
+// has it and tall enough for all of its text.
+inline void ExpectWholeNote(const QLabel* note, QPoint at) {
+  EXPECT_EQ(note->geometry().topLeft(), at);
+  EXPECT_EQ(note->width(), 347);
+  EXPECT_GE(note->height(), 51);
+  EXPECT_LE(note->heightForWidth(347), note->height()) << "the whole note shows";
 }
 
 inline std::string TextOf(const QComboBox* combo, int index) { return combo->itemText(index).toStdString(); }
