@@ -65,6 +65,16 @@ TForm1::TForm1(framework::TComponent* AOwner) : TForm(AOwner) {
   FormCreate(this);
 }
 
+// A form closed some other way than EndSaver (the session ending, say) must
+// not leave frames running on sprites that are about to be freed.
+TForm1::~TForm1() {
+  if (FEnding) return;
+  StopRefreshThread();
+  Wss1->SetTimerEnabled(false);
+  Wss1->SetEnabled(false);
+  StopMusic();
+}
+
 // ---- building the scene ----
 
 namespace {

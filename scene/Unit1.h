@@ -26,6 +26,7 @@ namespace scene {
 class TForm1 : public framework::TForm {
  public:
   explicit TForm1(framework::TComponent* AOwner);
+  ~TForm1() override;
   std::string ClassName() const override { return "TForm1"; }
 
   // Stored components, in their declared order.

@@ -206,3 +206,23 @@ TEST(Scene, FunctionKeysOpenOnlyWebPagesAndEndTheSaver) {
 }
 
 }  // namespace
+
+namespace {
+
+// The session ending closes the form without the exit routine; the form's frames
+// run on the timer's own thread and must be stopped before its sprites go.
+TEST(Scene, ClosedWithoutTheExitRoutineStopsItsFramesFirst) {
+  for (int round = 0; round < 5; ++round) {
+    TempConfigHome home;
+    SceneSettings().Set("ShowTime", 1).Set("ShowWeather", 1).Set("ShowNews", 1).Write();
+    testing_support::HeadlessEnvironment env;
+    scene::TForm1* form = nullptr;
+    env.app->CreateForm(&form);
+    ASSERT_TRUE(testing_support::WaitFor([&] { return env.display->FrameCount() >= 3; }));
+    form->Close();
+    env.app.reset();  // frees the form and its sprites while the timer would still tick
+    EXPECT_FALSE(platform::SoundPlaying());
+  }
+}
+
+}  // namespace
