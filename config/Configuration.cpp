@@ -19,6 +19,7 @@
 #include "config/TLabel.h"
 #include "config/TTabSheet.h"
 #include "framework/TApplication.h"
+#include "online/THttpClient.h"
 #include "platform/Registry.h"
 #include "platform/ShellOpen.h"
 
@@ -49,16 +50,6 @@ class ConfigurationWindow : public QWidget {
   TForm2* form_;
 };
 
-QString FromBytes(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-// The edit's text as typed; an untouched one gives back the loaded bytes
-// exactly, whatever their encoding.
-std::string TextOf(const QLineEdit* edit, const std::string& loaded) {
-  const QString text = edit->text();
-  if (text == FromBytes(loaded)) return loaded;
-  return text.toUtf8().toStdString();
-}
-
 int Flag(const QCheckBox* box) { return box->isChecked() ? 1 : 0; }
 
 }  // namespace
@@ -88,6 +79,8 @@ platform::WindowId TForm2::CreateNativeWindow() {
   CreateMainControls();
   // Each page's controls come from the page's own source file.
   CreateTabSheet1Controls();
+  CreateTabSheet2Controls();
+  CreateTabSheet3Controls();
   CreateTabSheet4Controls();
   RunHandler([this] { FormCreate(this); });
   return reinterpret_cast<platform::WindowId>(FWindow);
@@ -270,6 +263,13 @@ void TForm2::BTOKClick(framework::TObject*) {
 }
 
 void TForm2::BTCancelClick(framework::TObject*) { Close(); }
+
+void TForm2::Close() {
+  // A request waiting under this handler ends at once; the page's handler
+  // then starts no other.
+  if (HttpClient1) HttpClient1->Abort();
+  TForm::Close();
+}
 
 void TForm2::Label5Click(framework::TObject*) {
   // No result check: when no browser opens, nothing is reported.

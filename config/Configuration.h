@@ -13,10 +13,13 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
+#include "config/TListBox.h"
 #include "framework/TForm.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QGroupBox;
@@ -27,6 +30,10 @@ namespace components {
 class TWHFADER;
 class TWynbutton;
 }  // namespace components
+
+namespace online {
+class THttpClient;
+}  // namespace online
 
 namespace config {
 
@@ -75,6 +82,34 @@ class TForm2 : public framework::TForm {
   QCheckBox* CheckBox1Proxy = nullptr;
   QLabel* StaticText2 = nullptr;
 
+  // TabSheet2, "Weather"
+  QLabel* Label13 = nullptr;
+  QLabel* Label14 = nullptr;
+  QComboBox* ComboBox1Country = nullptr;
+  QLabel* Label15 = nullptr;
+  QComboBox* ComboBox1City = nullptr;
+  QLabel* Label16 = nullptr;
+  QComboBox* ComboBox1Units = nullptr;
+  QLabel* StaticText1 = nullptr;
+  TListBox ListBox1Code;  // the code of each entry of ComboBox1City
+
+  // TabSheet3, "RSS News"
+  QLabel* Label17 = nullptr;
+  QLabel* Label18 = nullptr;
+  QLabel* StaticText3 = nullptr;
+  QLabel* Label19 = nullptr;
+  QLineEdit* UrlNews = nullptr;
+  QLabel* Label20 = nullptr;
+  QComboBox* ComboBox1Category = nullptr;
+  QLabel* Label21 = nullptr;
+  QComboBox* ComboBox2TitleNews = nullptr;
+  QLabel* StaticText4 = nullptr;
+  TListBox ListBox1IdCategory;  // the identifier of each entry of ComboBox1Category
+  TListBox ListBox1NewsUrl;     // the address of each entry of ComboBox2TitleNews
+
+  // The dialog's own HTTP client, for the RSS News page's requests.
+  online::THttpClient* HttpClient1 = nullptr;
+
   // TabSheet4, "Proxy"
   QLabel* Label22 = nullptr;
   QLabel* Label23 = nullptr;
@@ -87,6 +122,23 @@ class TForm2 : public framework::TForm {
   void BTOKClick(framework::TObject* Sender);
   void BTCancelClick(framework::TObject* Sender);
   void Label5Click(framework::TObject* Sender);
+  // Weather page (ConfigurationTabSheet2.cpp). Only the user's choice in a
+  // list runs its Change handler.
+  void TabSheet2Show(framework::TObject* Sender);
+  void ComboBox1CountryChange(framework::TObject* Sender);
+  void ComboBox1CityChange(framework::TObject* Sender);
+  void ComboBox1UnitsChange(framework::TObject* Sender);
+  // RSS News page (ConfigurationTabSheet3.cpp). Each request waits with the
+  // dialog's messages flowing; a choice that would start a second one meanwhile
+  // is refused, and closing the dialog ends the running one.
+  void TabSheet3Show(framework::TObject* Sender);
+  void LoadNewsDirectory();
+  void ComboBox1CategoryChange(framework::TObject* Sender);
+  void ComboBox2TitleNewsChange(framework::TObject* Sender);
+  void UrlNewsChange(framework::TObject* Sender);
+
+  // Ends a request in progress before the form closes.
+  void Close() override;
 
   // --- the dialog's own registry operations, on the settings store's key ---
   // Reads open the key without creating it and are false when it cannot be
@@ -122,9 +174,28 @@ class TForm2 : public framework::TForm {
   std::string KeyPath() const;
   void CreateMainControls();
   void CreateTabSheet1Controls();  // ConfigurationTabSheet1.cpp
+  void CreateTabSheet2Controls();  // ConfigurationTabSheet2.cpp
+  int FillCities(std::string_view code);
+  void CreateTabSheet3Controls();  // ConfigurationTabSheet3.cpp
+  // Sets UrlNews from bytes, which its change then keeps exactly.
+  void SetUrlNews(const std::string& bytes);
+  // Get on the dialog's client; false, and no request, once the dialog is
+  // closed, also when it closed during this one.
+  bool ClientGet(const std::string& url);
+  // Requests one list of the feed directory (a path on the maker's site) and,
+  // when its root is right, adds each item's two fields to the visible and the
+  // hidden list, after the visible one's leading entry (if any). A socket
+  // failure leaves both lists as they are. False when the dialog closed meanwhile.
+  bool LoadDirectoryList(const std::string& path, const char* root, const char* nameField, const char* valueField,
+                         QComboBox* shown, TListBox& hidden, const char* leading);
   void CreateTabSheet4Controls();  // ConfigurationTabSheet4.cpp
 
   QWidget* FWindow = nullptr;
+  std::string FUrlNewsBytes;       // what the program last put in UrlNews
+  bool FRequestRunning = false;    // a request of the RSS News page waits
+  bool FLoadingDirectory = false;  // LoadNewsDirectory runs
+  bool FLoadPosted = false;        // it is to run once the page is in view
+  int FCategoryShown = 0;          // the category whose feeds the title list holds
 };
 
 extern TForm2* Form2;

@@ -57,12 +57,7 @@ void TForm2::CreateTabSheet1Controls() {
   CheckBox2news = NewCheckBox(GroupBox1, 86, 103, 168, 17, "Show News Channel");
   CheckBox1Proxy = NewCheckBox(GroupBox1, 86, 129, 179, 17, "Use HTTP Proxy");
 
-  StaticText2 = new QLabel(QString::fromLatin1(kNotes), GroupBox1);
-  StaticText2->setFont(SansSerifFont(11));
-  SetTextColor(StaticText2, kBlack);
-  StaticText2->setWordWrap(true);
-  StaticText2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  StaticText2->setGeometry(7, 169, 306, 44);
+  StaticText2 = NewStaticText(GroupBox1, 7, 169, 306, 44, QString::fromLatin1(kNotes), SansSerifFont(11), kBlack);
 }
 
 }  // namespace config

@@ -4,12 +4,14 @@
 
 #include <QColor>
 #include <QFont>
+#include <QString>
 #include <functional>
+#include <string>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
-class QString;
 class QWidget;
 
 namespace config {
@@ -28,7 +30,20 @@ QFont SansSerifFont(int pixels);
 QLabel* NewLabel(QWidget* parent, int left, int top, const QString& text, const QFont& font, const QColor& color);
 QCheckBox* NewCheckBox(QWidget* parent, int left, int top, int width, int height, const QString& text);
 QLineEdit* NewEdit(QWidget* parent, int left, int top, int width, int height);
+// A pick-only drop-down list whose entries are itemHeight pixels tall. Its
+// size never depends on its entries, so filling it with thousands stays cheap.
+QComboBox* NewComboBox(QWidget* parent, int left, int top, int width, int itemHeight);
+// A fixed text: wrapped, top-left aligned, in the given box, made taller when
+// the face the machine has needs more lines.
+QLabel* NewStaticText(QWidget* parent, int left, int top, int width, int height, const QString& text, const QFont& font,
+                      const QColor& color);
 void SetTextColor(QWidget* control, const QColor& color);
+
+// Texts are byte strings; the controls show them as UTF-8.
+QString FromBytes(const std::string& text);
+// The edit's text as typed; an untouched one gives back the bytes put in
+// exactly, whatever their encoding.
+std::string TextOf(const QLineEdit* edit, const std::string& putIn);
 
 // Runs an event handler the way the application runs them: an exception
 // that escapes is shown in the standard error box (Qt must never see one).

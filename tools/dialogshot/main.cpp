@@ -1,8 +1,11 @@
 // brisvane-dialogshot OUTDIR
 // Opens the configuration dialog on the X display in DISPLAY, with the
 // settings found there, and writes a screenshot of each finished page, taken
-// from the X server: OUTDIR/dialog-configuration.png and OUTDIR/dialog-proxy.png.
-// scripts/dialog-screenshots.sh runs it under a private Xvfb.
+// from the X server: OUTDIR/dialog-configuration.png, dialog-weather.png,
+// dialog-news.png (with the directory's first category chosen, when it
+// listed one) and dialog-proxy.png. scripts/dialog-screenshots.sh runs it
+// under a private Xvfb, with a local feed server as the proxy.
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPixmap>
@@ -54,10 +57,17 @@ int main(int argc, char** argv) {
       QWidget* page;
       const char* file;
     };
-    for (const Shot& shot : {Shot{config::Form2->TabSheet1, "dialog-configuration.png"},
-                             Shot{config::Form2->TabSheet4, "dialog-proxy.png"}}) {
+    config::TForm2* form = config::Form2;
+    for (const Shot& shot :
+         {Shot{form->TabSheet1, "dialog-configuration.png"}, Shot{form->TabSheet2, "dialog-weather.png"},
+          Shot{form->TabSheet3, "dialog-news.png"}, Shot{form->TabSheet4, "dialog-proxy.png"}}) {
       if (status) break;
-      config::Form2->PageControl1->setCurrentWidget(shot.page);
+      form->PageControl1->setCurrentWidget(shot.page);
+      QCoreApplication::processEvents();  // the news page loads its directory here
+      if (shot.page == form->TabSheet3 && form->ComboBox1Category->count() > 1) {
+        form->ComboBox1Category->setCurrentIndex(1);
+        form->ComboBox1CategoryChange(form);
+      }
       QCoreApplication::processEvents();
       window->repaint();  // painted and sent before the server is asked for the pixels
       const std::string path = outDir + "/" + shot.file;
