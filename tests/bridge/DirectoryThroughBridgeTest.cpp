@@ -27,7 +27,7 @@ using testing_bridge::FakeUpstream;
 using testing_bridge::Rss;
 using testing_bridge::TickerLine;
 using testing_support::Choose;
-using testing_support::TextOf;
+using testing_support::Items;
 using Strings = std::vector<std::string>;
 
 const std::string kPortalTitle = "Google News &amp; ";
@@ -41,12 +41,6 @@ std::string Escaped(const std::string& text) {
 std::string Upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
-}
-
-Strings Items(const QComboBox* combo) {
-  Strings items;
-  for (int i = 0; i < combo->count(); ++i) items.push_back(TextOf(combo, i));
-  return items;
 }
 
 std::string Text(const QLabel* label) { return label->text().toStdString(); }
