@@ -95,7 +95,7 @@ BridgeProcess::BridgeProcess(const Launch& launch) {
           k.starts_with("XDG_") || k == "CACHE_DIRECTORY" || launch.env.count(k))
         argv.push_back("--setenv=" + k + "=" + v);
   }
-  argv.push_back(BridgeExecutable());
+  argv.push_back(launch.program.empty() ? BridgeExecutable() : launch.program);
   argv.insert(argv.end(), launch.args.begin(), launch.args.end());
 
   const std::string out = FDir + "/stdout", err = FDir + "/stderr";

@@ -1,6 +1,6 @@
-// The real brisvane-bridge as a child process of a test: its own environment
-// (no proxy variables unless given), stdout and stderr in files, and the port
-// it printed. With a listening socket it is started the way systemd starts it
+// The real brisvane-bridge (or another of our programs) as a child process of
+// a test: its own environment (no proxy variables unless given), stdout and
+// stderr in files, and the port it printed. With a listening socket it is started the way systemd starts it
 // (the socket as descriptor 3, LISTEN_FDS and LISTEN_PID), optionally through
 // systemd-socket-activate.
 #pragma once
@@ -22,6 +22,7 @@ class BridgeProcess {
     std::map<std::string, std::string> env;
     int listenFd = -1;           // handed over as descriptor 3
     bool socketActivate = false; // through systemd-socket-activate
+    std::string program = {};    // empty: the bridge
   };
   explicit BridgeProcess(const Launch& launch);
   ~BridgeProcess();

@@ -20,50 +20,27 @@
 #include <fstream>
 #include <thread>
 
-#include "BridgeProcess.h"
-#include "FakeUpstream.h"
-#include "SaverClient.h"
-#include "SaverCuts.h"
+#include "BridgeFixtures.h"
+#include "SaverSide.h"
 #include "TestCa.h"
 #include "WeatherSamples.h"
+#include "online/FeedText.h"
 
 namespace {
 
+using online::CutNewsReply;
+using online::CutWeatherReply;
+using testing_bridge::Args;
+using testing_bridge::Bridge;
 using testing_bridge::BridgeProcess;
 using testing_bridge::FakeUpstream;
-using testing_bridge::ReadNews;
-using testing_bridge::ReadWeather;
+using testing_bridge::kSaverTimeOutMs;
+using testing_bridge::kStartMs;
+using testing_bridge::Rss;
 using testing_bridge::SaverGet;
 using testing_bridge::SaverReply;
 using testing_bridge::TickerLine;
-
-constexpr int kStartMs = 30000;
-// The saver gives up after five seconds without data.
-constexpr long kSaverTimeOutMs = 5000;
-
-struct Bridge {
-  explicit Bridge(std::vector<std::string> args, std::map<std::string, std::string> env = {})
-      : process(BridgeProcess::Launch{std::move(args), std::move(env)}) {
-    port = process.WaitListening(kStartMs);
-  }
-  SaverReply Get(const std::string& url) { return SaverGet(port, url); }
-  BridgeProcess process;
-  int port = 0;
-};
-
-std::vector<std::string> Args(std::initializer_list<std::string> extra) {
-  std::vector<std::string> args = {"--port", "0", "--allow-loopback-upstream"};
-  args.insert(args.end(), extra);
-  return args;
-}
-
-std::string Json(const std::string& body) {
-  return FakeUpstream::Reply("200 OK", "Content-Type: application/json\r\n", body);
-}
-
-std::string Rss(const std::string& body, const std::string& type = "application/rss+xml") {
-  return FakeUpstream::Reply("200 OK", "Content-Type: " + type + "\r\n", body);
-}
+using testing_bridge::Weather;
 
 TEST(BridgeProgram, WeatherFromOpenMeteoOverHttpsInBothUnits) {
   testing_bridge::TestCa ca;
@@ -71,7 +48,7 @@ TEST(BridgeProgram, WeatherFromOpenMeteoOverHttpsInBothUnits) {
   FakeUpstream openMeteo(
       [](const FakeUpstream::Request& r, FakeUpstream::Connection& c) {
         const bool celsius = r.target.find("temperature_unit=celsius") != std::string::npos;
-        c.Send(Json(celsius ? testing_bridge::OpenMeteoSample(61, 0, 7.5) : testing_bridge::OpenMeteoSample(2, 1, 71.4)));
+        c.Send(testing_bridge::Json(celsius ? testing_bridge::OpenMeteoSample(61, 0, 7.5) : testing_bridge::OpenMeteoSample(2, 1, 71.4)));
       },
       &ca.Leaf());
   ASSERT_TRUE(openMeteo.Ok());
@@ -83,13 +60,13 @@ TEST(BridgeProgram, WeatherFromOpenMeteoOverHttpsInBothUnits) {
   EXPECT_TRUE(f.closed);
   EXPECT_TRUE(f.head.starts_with("HTTP/1.0 200"));
   EXPECT_EQ(f.Header("Content-Length"), std::to_string(f.body.size()));
-  EXPECT_EQ(ReadWeather(f.body), (testing_bridge::WeatherValues{30, "71", 11, "-1", "51"}));
+  EXPECT_EQ(Weather(CutWeatherReply(f.body)), "30 71 11 -1 51");
 
   SaverReply c = bridge.Get("http://weather.yahooapis.com/forecastrss?p=UKXX0085&u=c");
   ASSERT_EQ(c.status, 200) << c.body;
-  testing_bridge::WeatherValues cv = ReadWeather(c.body);
-  EXPECT_EQ(cv.todayCode, 11);  // WMO 61 at night
-  EXPECT_EQ(cv.todayNow, "8");
+  const online::TWeatherReply cv = CutWeatherReply(c.body);
+  EXPECT_EQ(cv.TodayCode, 11);  // WMO 61 at night
+  EXPECT_EQ(cv.TodayNow, "8");
   EXPECT_NE(c.body.find("temperature=\"C\""), std::string::npos);
 
   const std::vector<FakeUpstream::Request> requests = openMeteo.Requests();
@@ -100,7 +77,7 @@ TEST(BridgeProgram, WeatherFromOpenMeteoOverHttpsInBothUnits) {
   // An unknown code: a page without an XML declaration, which the gadget shows as not available.
   SaverReply unknown = bridge.Get("http://weather.yahooapis.com/forecastrss?p=QQQQ0000&u=f");
   EXPECT_EQ(unknown.status, 404);
-  EXPECT_EQ(ReadWeather(unknown.body), testing_bridge::WeatherValues{});
+  EXPECT_EQ(Weather(CutWeatherReply(unknown.body)), "48 NA 48 NA NA");
   EXPECT_EQ(openMeteo.Requests().size(), 2u);
 }
 
@@ -114,96 +91,33 @@ TEST(BridgeProgram, WeatherFromMetNo) {
   ASSERT_GT(bridge.port, 0) << bridge.process.Stderr();
   SaverReply f = bridge.Get("http://weather.yahooapis.com/forecastrss?p=20001&u=f");
   ASSERT_EQ(f.status, 200) << f.body;
-  EXPECT_EQ(ReadWeather(f.body), (testing_bridge::WeatherValues{12, "50", 16, "36", "54"}));
+  EXPECT_EQ(Weather(CutWeatherReply(f.body)), "12 50 16 36 54");
   SaverReply c = bridge.Get("http://weather.yahooapis.com/forecastrss?p=20001&u=c");
-  EXPECT_EQ(ReadWeather(c.body), (testing_bridge::WeatherValues{12, "10", 16, "2", "12"}));
+  EXPECT_EQ(Weather(CutWeatherReply(c.body)), "12 10 16 2 12");
   EXPECT_NE(f.body.find("Data from MET Norway"), std::string::npos);
   ASSERT_FALSE(metno.Requests().empty());
   EXPECT_NE(metno.Requests()[0].Header("User-Agent").find("brisvane-bridge"), std::string::npos);
 }
 
-std::string Gzip(const std::string& data) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "brisvane-gz-XXXXXX").string();
-  const int fd = mkstemp(pattern.data());
-  if (fd < 0) return {};
-  ::close(fd);
-  std::ofstream(pattern, std::ios::binary) << data;
-  std::string out;
-  if (FILE* p = popen(("gzip -c " + pattern).c_str(), "r")) {
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
-    pclose(p);
-  }
-  std::filesystem::remove(pattern);
-  return out;
-}
-
 TEST(BridgeProgram, NewsInEveryFormComesOutAsTheTickersTitles) {
-  testing_bridge::TestCa ca;
-  ASSERT_TRUE(ca.Ok()) << ca.Error();
-  const std::string secure = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Secure</title>"
-                             "<link>https://s.example/</link><item><title>Over TLS</title></item></channel></rss>";
-  FakeUpstream https(FakeUpstream::Routes({{"/feed", Rss(secure)}}), &ca.Leaf());
-  const std::string page = "<!DOCTYPE html>\n<html><body><p>Not a feed \xFF</p></body></html>\n";
-  FakeUpstream http(FakeUpstream::Routes({
-      {"/rss2", Rss("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel><title>World</title>"
-                    "<link>http://w.example/</link><item><title>One</title></item><item><title>Two</title></item>"
-                    "<item><title>Three</title></item></channel></rss>")},
-      {"/rss1", Rss("<?xml version=\"1.0\"?><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
-                    "xmlns=\"http://purl.org/rss/1.0/\"><channel><title>RDF</title><link>http://r/</link></channel>"
-                    "<item><title>R1</title></item><item><title>R2</title></item></rdf:RDF>")},
-      {"/atom", Rss("<?xml version=\"1.0\"?><feed xmlns=\"http://www.w3.org/2005/Atom\"><title>Atom</title>"
-                    "<link href=\"http://a/\"/><entry><title>A1</title></entry><entry><title type=\"html\">"
-                    "&lt;em&gt;A2&lt;/em&gt;</title></entry></feed>",
-                    "application/atom+xml")},
-      {"/cp1252", Rss("<?xml version=\"1.0\" encoding=\"windows-1252\"?><rss><channel><title>Caf\xE9</title>"
-                      "<link>http://c/</link><item><title>\x93Quoted\x94 \x80 5</title></item></channel></rss>")},
-      {"/gb2312", Rss("<?xml version=\"1.0\" encoding=\"GB2312\"?><rss><channel><title>\xD0\xC2\xCE\xC5</title>"
-                      "<link>http://g/</link><item><title>\xD6\xD0\xCE\xC4</title></item></channel></rss>")},
-      {"/marks", Rss("<?xml version=\"1.0\"?><rss><channel><title>Fish &amp; Chips</title><link>http://m/?a=1&amp;b=2</link>"
-                     "<item><title>Salt &amp; vinegar; malt</title></item><item><title>1 &lt; 2</title></item>"
-                     "<item><title><![CDATA[<b>Bold</b> & brave]]></title></item></channel></rss>")},
-      {"/gz", FakeUpstream::Reply("200 OK", "Content-Type: application/rss+xml\r\nContent-Encoding: gzip\r\n",
-                                  Gzip("<rss><channel><title>Zipped</title><link>http://z/</link>"
-                                       "<item><title>Z</title></item></channel></rss>"))},
-      {"/moved", FakeUpstream::Reply("301 Moved Permanently", "Location: " + https.Url("/feed") + "\r\n", "")},
-      {"/page", FakeUpstream::Reply("200 OK", "Content-Type: text/html\r\n", page)},
-  }));
-  Bridge bridge(Args({"--ca-file", ca.CaFile()}));
-  ASSERT_GT(bridge.port, 0) << bridge.process.Stderr();
-
-  struct Case {
-    const char* path;
-    std::string nameNews;
-    std::string line;
-    std::string link;
-  };
-  const Case cases[] = {
-      {"/rss2", "World", TickerLine({"One", "Two", "Three"}), "http://w.example/"},
-      {"/rss1", "RDF", TickerLine({"R1", "R2"}), "http://r/"},
-      {"/atom", "Atom", TickerLine({"A1", "A2"}), "http://a/"},
-      {"/cp1252", "Caf\xC3\xA9", TickerLine({"\xE2\x80\x9CQuoted\xE2\x80\x9D \xE2\x82\xAC 5"}), "http://c/"},
-      {"/gb2312", "\xE6\x96\xB0\xE9\x97\xBB", TickerLine({"\xE4\xB8\xAD\xE6\x96\x87"}), "http://g/"},
-      {"/marks", "Fish & Chips", TickerLine({"Salt & vinegar; malt", "1 < 2", "Bold & brave"}), "http://m/?a=1&b=2"},
-      {"/gz", "Zipped", TickerLine({"Z"}), "http://z/"},
-      {"/moved", "Secure", TickerLine({"Over TLS"}), "https://s.example/"},
-  };
-  for (const Case& c : cases) {
+  testing_bridge::NewsFeeds feeds;
+  ASSERT_EQ(feeds.Failure(), "");
+  for (const testing_bridge::NewsCase& c : testing_bridge::NewsCases()) {
     SCOPED_TRACE(c.path);
-    SaverReply r = bridge.Get(http.Url(c.path));
+    SaverReply r = feeds.bridge.Get(feeds.http.Url(c.path));
     ASSERT_EQ(r.status, 200) << r.body;
     EXPECT_EQ(r.Header("Content-Type"), "text/xml; charset=UTF-8");
-    const testing_bridge::NewsValues v = ReadNews(r.body);
-    EXPECT_TRUE(v.usable);
-    EXPECT_EQ(v.nameNews, c.nameNews);
-    EXPECT_EQ(v.rssLine, c.line);
-    EXPECT_EQ(v.newsLink, c.link);
+    const online::TNewsReply v = CutNewsReply(r.body);
+    EXPECT_TRUE(v.Usable);
+    EXPECT_EQ(v.NameNews, c.nameNews);
+    EXPECT_EQ(v.RssLine, c.line);
+    EXPECT_EQ(v.Link, c.link);
   }
-  SaverReply passed = bridge.Get(http.Url("/page"));
+  SaverReply passed = feeds.bridge.Get(feeds.http.Url("/page"));
   EXPECT_EQ(passed.status, 200);
-  EXPECT_EQ(passed.body, page);
-  EXPECT_EQ(ReadNews(passed.body).rssLine, "*** Not Available Now ***");
-  ASSERT_EQ(https.Requests().size(), 1u);
+  EXPECT_EQ(passed.body, testing_bridge::kNotAFeedPage);
+  EXPECT_EQ(CutNewsReply(passed.body).RssLine, "*** Not Available Now ***");
+  ASSERT_EQ(feeds.https.Requests().size(), 1u);
 }
 
 // A user's proxy that intercepts TLS with the test CA: the only way a test can
@@ -220,7 +134,7 @@ TEST(BridgeProgram, RetiredNewsPortalAddressIsRewrittenAndFetchedThroughTheUsers
   ASSERT_GT(bridge.port, 0) << bridge.process.Stderr();
   SaverReply r = bridge.Get("http://news.google.com/news?ned=us&topic=w&output=rss");
   ASSERT_EQ(r.status, 200) << r.body;
-  EXPECT_EQ(ReadNews(r.body).rssLine, TickerLine({"Headline"}));
+  EXPECT_EQ(CutNewsReply(r.body).RssLine, TickerLine({"Headline"}));
   ASSERT_EQ(proxy.Requests().size(), 1u);
   EXPECT_TRUE(proxy.Requests()[0].connect.starts_with("CONNECT news.google.com:443 "));
   EXPECT_EQ(proxy.Requests()[0].target, "/rss/headlines/section/topic/WORLD?hl=en-US&gl=US&ceid=US:en");
@@ -239,7 +153,7 @@ TEST(BridgeProgram, AProxyVariablePointingAtTheBridgeIsNotFollowed) {
   ASSERT_EQ(process.WaitListening(kStartMs), port) << process.Stderr();
   SaverReply r = SaverGet(port, feeds.Url("/f"));
   EXPECT_EQ(r.status, 200) << r.body;
-  EXPECT_EQ(ReadNews(r.body).nameNews, "T");
+  EXPECT_EQ(CutNewsReply(r.body).NameNews, "T");
   EXPECT_EQ(feeds.Requests().size(), 1u);
 }
 
@@ -261,12 +175,12 @@ TEST(BridgeProgram, TheDirectoryThroughTheDialogsOwnClient) {
   const std::string categories = RunHttpGet(bridge.port, "http://www.tarrowind.example/rssdir/category.php");
   const std::string body = categories.substr(categories.find("\r\n\r\n") + 4);
   std::string root;
-  testing_bridge::ParseBetween(body, "<", " ", root);
+  online::ParseBetween(body, "<", " ", root);
   EXPECT_EQ(root, "categories") << categories;
   EXPECT_NE(body.find("<item><category>World</category><id>1</id></item>"), std::string::npos);
   const std::string feeds = RunHttpGet(bridge.port, "http://www.tarrowind.example/rssdir/rsslist.php?category_id=7");
   const std::string list = feeds.substr(feeds.find("\r\n\r\n") + 4);
-  testing_bridge::ParseBetween(list, "<", " ", root);
+  online::ParseBetween(list, "<", " ", root);
   EXPECT_EQ(root, "rsslist") << feeds;
   EXPECT_NE(list.find("<item><title>BBC News - Health</title><url>http://feeds.bbci.co.uk/news/health/rss.xml</url>"
                       "</item>"),
@@ -276,36 +190,9 @@ TEST(BridgeProgram, TheDirectoryThroughTheDialogsOwnClient) {
 // Hostile upstreams, reached through a loopback proxy fake: even a bridge that
 // failed to refuse a local or private address would only ever reach the fake.
 TEST(BridgeProgram, HostileUpstreamsNeverHoldTheSaverNorTheBridge) {
-  FakeUpstream secret(FakeUpstream::Routes({{"/", Rss("<rss><channel><title>secret</title></channel></rss>")}}));
-  const std::string secretUrl = secret.Url("/");
-  std::atomic<long> endlessBytes{0};
-  FakeUpstream proxy([&](const FakeUpstream::Request& r, FakeUpstream::Connection& c) {
-    const size_t slash = r.target.find('/', 7);
-    const std::string path = slash == std::string::npos ? r.target : r.target.substr(slash);
-    if (path == "/silent") {
-      c.Sleep(40000);
-    } else if (path == "/endless") {
-      c.Send("HTTP/1.1 200 OK\r\nContent-Type: application/rss+xml\r\n\r\n<rss><channel><title>");
-      const std::string chunk(65536, 'x');
-      for (int i = 0; i < 4000 && c.Send(chunk); ++i) endlessBytes += static_cast<long>(chunk.size());
-    } else if (path == "/huge") {
-      const std::string chunk(65536, 'y');
-      c.Send("HTTP/1.1 200 OK\r\nContent-Length: 52428800\r\n\r\n");
-      for (int i = 0; i < 800 && c.Send(chunk); ++i) {
-      }
-    } else if (path == "/loop") {
-      c.Send(FakeUpstream::Reply("302 Found", "Location: http://hostile.example/loop\r\n", ""));
-    } else if (path == "/file") {
-      c.Send(FakeUpstream::Reply("302 Found", "Location: file:///etc/passwd\r\n", ""));
-    } else if (path == "/local") {
-      c.Send(FakeUpstream::Reply("302 Found", "Location: " + secretUrl + "\r\n", ""));
-    } else if (path == "/localhost") {
-      c.Send(FakeUpstream::Reply("302 Found", "Location: http://localhost:" + std::to_string(secret.Port()) + "/\r\n", ""));
-    } else {
-      c.Send(Rss("<rss><channel><title>fine</title><link>l</link><item><title>ok</title></item></channel></rss>"));
-    }
-  });
-  Bridge bridge({"--port", "0"}, {{"http_proxy", proxy.Url("")}, {"ASAN_OPTIONS", "quarantine_size_mb=16"}});
+  testing_bridge::HostileProxy hostile;
+  const FakeUpstream& proxy = hostile.Proxy();
+  Bridge bridge({"--port", "0"}, {{"http_proxy", hostile.Url()}, {"ASAN_OPTIONS", "quarantine_size_mb=16"}});
   ASSERT_GT(bridge.port, 0) << bridge.process.Stderr();
   const long startKb = bridge.process.ResidentKb();
 
@@ -333,12 +220,12 @@ TEST(BridgeProgram, HostileUpstreamsNeverHoldTheSaverNorTheBridge) {
     EXPECT_TRUE(r.closed);
     EXPECT_LT(r.elapsedMs, kSaverTimeOutMs);
     EXPECT_EQ(r.status, c.status) << r.body.substr(0, 300);
-    EXPECT_EQ(ReadNews(r.body).rssLine, "*** Not Available Now ***");
+    EXPECT_EQ(CutNewsReply(r.body).RssLine, "*** Not Available Now ***");
   }
-  EXPECT_EQ(secret.Connections(), 0);
+  EXPECT_EQ(hostile.Secret().Connections(), 0);
   for (const FakeUpstream::Request& r : proxy.Requests())
     EXPECT_EQ(r.target.find("hostile.example"), 7u) << "the proxy saw " << r.target;
-  EXPECT_LT(endlessBytes.load(), 64L << 20);
+  EXPECT_LT(hostile.EndlessBytes(), 64L << 20);
   // Still serving, and memory stayed near where it started.
   SaverReply fine = bridge.Get("http://hostile.example/fine");
   EXPECT_EQ(fine.status, 200);
@@ -458,7 +345,7 @@ TEST(BridgeProgram, SocketActivationStartsOnTheFirstRequestAndExitsWhenIdle) {
   EXPECT_EQ(first->Stdout().find("listening"), std::string::npos);
   SaverReply r = SaverGet(port, feed);
   EXPECT_EQ(r.status, 200) << r.body << first->Stderr();
-  EXPECT_EQ(ReadNews(r.body).nameNews, "Activated");
+  EXPECT_EQ(CutNewsReply(r.body).NameNews, "Activated");
   EXPECT_NE(first->Stdout().find("(socket activation)"), std::string::npos);
   EXPECT_EQ(first->Wait(30000), 0) << first->Stderr();  // idle for two seconds: gone
 
@@ -467,7 +354,7 @@ TEST(BridgeProgram, SocketActivationStartsOnTheFirstRequestAndExitsWhenIdle) {
   std::unique_ptr<BridgeProcess> second = activate(port);
   SaverReply again = SaverGet(port, feed);
   EXPECT_EQ(again.status, 200) << again.body;
-  EXPECT_EQ(ReadNews(again.body).nameNews, "Activated");
+  EXPECT_EQ(CutNewsReply(again.body).NameNews, "Activated");
   EXPECT_EQ(second->Wait(30000), 0);
   std::error_code ec;
   std::filesystem::remove_all(cacheDir, ec);

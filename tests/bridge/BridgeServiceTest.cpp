@@ -6,7 +6,7 @@
 #include <mutex>
 
 #include "FakeUpstream.h"
-#include "SaverCuts.h"
+#include "SaverSide.h"
 #include "WeatherSamples.h"
 #include "bridge/BridgeService.h"
 
@@ -82,7 +82,7 @@ TEST(BridgeService, WeatherIsFreshForHalfAnHourThenStaleForSixHoursWhenUpstreamF
   BridgeReply first = f.Get(kWeather, &fromJob);
   EXPECT_TRUE(fromJob);
   EXPECT_EQ(first.status, 200);
-  EXPECT_EQ(testing_bridge::ReadWeather(first.body).todayNow, "42");
+  EXPECT_EQ(online::CutWeatherReply(first.body).TodayNow, "42");
   ASSERT_EQ(fake.Requests().size(), 1u);
   EXPECT_NE(fake.Requests()[0].target.find("temperature_unit=fahrenheit"), std::string::npos);
 
@@ -102,7 +102,7 @@ TEST(BridgeService, WeatherIsFreshForHalfAnHourThenStaleForSixHoursWhenUpstreamF
   f.now += 6 * 3600;
   BridgeReply gone = f.Get(kWeather);
   EXPECT_EQ(gone.status, 404);
-  EXPECT_EQ(testing_bridge::ReadWeather(gone.body).todayCode, 48);
+  EXPECT_EQ(online::CutWeatherReply(gone.body).TodayCode, 48);
 }
 
 TEST(BridgeService, EachUnitIsItsOwnRequest) {
@@ -142,7 +142,7 @@ TEST(BridgeService, MetNoIsAskedAgainOnlyAfterExpiresAndWithItsLastModified) {
   f.now = 1706713200;  // 15:00 UTC
   BridgeReply first = f.Get(kWeather);
   ASSERT_EQ(first.status, 200);
-  EXPECT_EQ(testing_bridge::ReadWeather(first.body).todayNow, "41");
+  EXPECT_EQ(online::CutWeatherReply(first.body).TodayNow, "41");
   ASSERT_EQ(fake.Requests().size(), 1u);
   const FakeUpstream::Request r = fake.Requests()[0];
   EXPECT_TRUE(r.target.starts_with("/weatherapi/locationforecast/2.0/compact?lat=38.9122&lon=-77.0177"));
@@ -160,7 +160,7 @@ TEST(BridgeService, MetNoIsAskedAgainOnlyAfterExpiresAndWithItsLastModified) {
   ASSERT_EQ(fake.Requests().size(), 2u);
   EXPECT_EQ(fake.Requests()[1].Header("If-Modified-Since"), lastModified);
   EXPECT_EQ(again.status, 200);
-  EXPECT_EQ(testing_bridge::ReadWeather(again.body).tomorrowLow, "24");
+  EXPECT_EQ(online::CutWeatherReply(again.body).TomorrowLow, "24");
 }
 
 TEST(BridgeService, FeedsAreFreshForTenMinutesAndJobsAreShared) {
@@ -175,7 +175,7 @@ TEST(BridgeService, FeedsAreFreshForTenMinutesAndJobsAreShared) {
   ASSERT_TRUE(one.job);
   EXPECT_EQ(one.job, two.job);
   f.Get(feed);
-  EXPECT_EQ(testing_bridge::ReadNews(f.service->Finish(two).body).rssLine, testing_bridge::TickerLine({"A"}));
+  EXPECT_EQ(online::CutNewsReply(f.service->Finish(two).body).RssLine, testing_bridge::TickerLine({"A"}));
   f.now += 9 * 60;
   f.Get(feed);
   EXPECT_EQ(fake.Requests().size(), 1u);
@@ -243,7 +243,7 @@ TEST(BridgeService, TheLastGoodReplyOutlivesARestartOnDisk) {
   later.now += 3600;
   BridgeReply r = later.Get(feed);
   EXPECT_EQ(r.status, 200);
-  EXPECT_EQ(testing_bridge::ReadNews(r.body).nameNews, "Kept");
+  EXPECT_EQ(online::CutNewsReply(r.body).NameNews, "Kept");
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);
 }

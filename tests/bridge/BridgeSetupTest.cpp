@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "SaverCuts.h"
+#include "SaverSide.h"
 #include "support/Files.h"
 #include "support/TempConfigHome.h"
 #include "bridge/BridgeOptions.h"
@@ -13,7 +13,7 @@ namespace {
 
 using bridge::BridgeOptions;
 using bridge::ProxySetup;
-using testing_bridge::ParseBetween;
+using testing_bridge::CutDirectory;
 
 std::optional<BridgeOptions> Parse(std::vector<const char*> args, std::string* error = nullptr) {
   args.insert(args.begin(), "brisvane-bridge");
@@ -69,49 +69,26 @@ TEST(BridgeOptions, HelpCreditsTheDataSources) {
 }
 
 TEST(FeedDirectory, RepliesInTheFormsTheDialogReads) {
-  // The dialog accepts a reply only when its first "<" is followed by the root name and a blank.
-  std::string root;
-  const std::string categories = bridge::FeedDirectory::CategoryReply();
-  ParseBetween(categories, "<", " ", root);
-  EXPECT_EQ(root, "categories");
-  std::vector<std::pair<std::string, std::string>> seen;
-  std::string rest = categories, item;
-  for (int guard = 0; guard < 100; ++guard) {
-    rest = ParseBetween(rest, "<item>", "</item>", item);
-    if (rest == "FIN") break;
-    std::string name = "?", id = "?";
-    ParseBetween(item, "<category>", "</category>", name);
-    ParseBetween(item, "<id>", "</id>", id);
-    seen.emplace_back(name, id);
-  }
+  const auto seen = CutDirectory(bridge::FeedDirectory::CategoryReply(), "categories", "category", "id");
+  ASSERT_TRUE(seen);
   const std::vector<std::string> wanted = {"World", "Business", "Technology", "Science", "Sports", "Entertainment", "Health"};
-  ASSERT_EQ(seen.size(), wanted.size());
+  ASSERT_EQ(seen->size(), wanted.size());
   for (size_t i = 0; i < wanted.size(); ++i) {
-    EXPECT_EQ(seen[i].first, wanted[i]);
-    const std::string list = bridge::FeedDirectory::FeedListReply(seen[i].second);
-    ParseBetween(list, "<", " ", root);
-    EXPECT_EQ(root, "rsslist");
-    std::string feeds = list;
-    int count = 0;
-    for (int guard = 0; guard < 100; ++guard) {
-      feeds = ParseBetween(feeds, "<item>", "</item>", item);
-      if (feeds == "FIN") break;
-      std::string title, url;
-      ParseBetween(item, "<title>", "</title>", title);
-      ParseBetween(item, "<url>", "</url>", url);
+    EXPECT_EQ((*seen)[i].first, wanted[i]);
+    const auto feeds = CutDirectory(bridge::FeedDirectory::FeedListReply((*seen)[i].second), "rsslist", "title", "url");
+    ASSERT_TRUE(feeds);
+    for (const auto& [title, url] : *feeds) {
       EXPECT_FALSE(title.empty());
       // Verbatim fields: nothing the dialog would show as an entity.
       EXPECT_EQ(title.find('&'), std::string::npos) << title;
       EXPECT_TRUE(url.starts_with("http://")) << url;  // the saver cannot ask for https
       EXPECT_EQ(url.find("&amp;"), std::string::npos) << url;
-      ++count;
     }
-    EXPECT_GE(count, 4) << wanted[i];
+    EXPECT_GE(feeds->size(), 4u) << wanted[i];
   }
-  std::string empty = bridge::FeedDirectory::FeedListReply("99");
-  ParseBetween(empty, "<", " ", root);
-  EXPECT_EQ(root, "rsslist");
-  EXPECT_EQ(empty.find("<item>"), std::string::npos);
+  const auto empty = CutDirectory(bridge::FeedDirectory::FeedListReply("99"), "rsslist", "title", "url");
+  ASSERT_TRUE(empty);
+  EXPECT_TRUE(empty->empty());
 }
 
 // The settings file as the saver and the dialog keep it, with values around ours.

@@ -2,13 +2,13 @@
 
 #include <chrono>
 
-#include "SaverCuts.h"
+#include "SaverSide.h"
 #include "bridge/FeedNormaliser.h"
 
 namespace {
 
 using bridge::FeedNormaliser;
-using testing_bridge::ReadNews;
+using online::CutNewsReply;
 using testing_bridge::TickerLine;
 
 struct FeedCase {
@@ -92,14 +92,14 @@ TEST(FeedNormaliser, TheTickerReadsExactlyTheTitlesInOrder) {
     std::optional<std::string> out = FeedNormaliser::Normalise(c.body, c.charset, "feeds.example");
     ASSERT_TRUE(out);
     EXPECT_TRUE(bridge::IsValidUtf8(*out));
-    const testing_bridge::NewsValues v = ReadNews(*out);
-    EXPECT_TRUE(v.usable);
-    EXPECT_EQ(v.nameNews, c.channel);
+    const online::TNewsReply v = CutNewsReply(*out);
+    EXPECT_TRUE(v.Usable);
+    EXPECT_EQ(v.NameNews, c.channel);
     std::string expected = "  ***  ";
     for (const std::string& t : c.titles) expected += t + "  ***  ";
-    EXPECT_EQ(v.rssLine, expected);
+    EXPECT_EQ(v.RssLine, expected);
     if (!c.link.empty()) {
-      EXPECT_EQ(v.newsLink, c.link);
+      EXPECT_EQ(v.Link, c.link);
     }
   }
 }
@@ -121,7 +121,7 @@ TEST(FeedNormaliser, Utf16WithAByteOrderMark) {
   }
   std::optional<std::string> out = FeedNormaliser::Normalise(utf16, "", "h");
   ASSERT_TRUE(out);
-  EXPECT_EQ(ReadNews(*out).rssLine, TickerLine({"\xC3\xA9t\xC3\xA9"}));
+  EXPECT_EQ(CutNewsReply(*out).RssLine, TickerLine({"\xC3\xA9t\xC3\xA9"}));
 }
 
 TEST(FeedNormaliser, NonFeedsAreLeftAlone) {

@@ -6,7 +6,7 @@
 
 namespace testing_bridge {
 
-std::string OpenMeteoSample(int currentCode, int isDay, double temperature) {
+std::string OpenMeteoSample(int currentCode, int isDay, double temperature, OpenMeteoDay tomorrow) {
   std::ostringstream s;
   s << "{\"latitude\":38.9122,\"longitude\":-77.0177,\"generationtime_ms\":0.06,\"utc_offset_seconds\":-18000,"
        "\"timezone\":\"America/New_York\",\"timezone_abbreviation\":\"EST\",\"elevation\":22.0,"
@@ -18,9 +18,9 @@ std::string OpenMeteoSample(int currentCode, int isDay, double temperature) {
        "\"daily_units\":{\"time\":\"iso8601\",\"weather_code\":\"wmo code\",\"temperature_2m_max\":\"\xC2\xB0" "F\","
        "\"temperature_2m_min\":\"\xC2\xB0" "F\"},"
        "\"daily\":{\"time\":[\"2024-01-31\",\"2024-02-01\",\"2024-02-02\",\"2024-02-03\",\"2024-02-04\"],"
-       "\"weather_code\":[3,61,0,2,80],"
-       "\"temperature_2m_max\":[45.3,50.5,48.1,39.9,41.0],"
-       "\"temperature_2m_min\":[33.2,-0.5,30.4,28.8,27.5]}}";
+       "\"weather_code\":[3,"
+    << tomorrow.code << ",0,2,80],\"temperature_2m_max\":[45.3," << tomorrow.max
+    << ",48.1,39.9,41.0],\"temperature_2m_min\":[33.2," << tomorrow.min << ",30.4,28.8,27.5]}}";
   return s.str();
 }
 

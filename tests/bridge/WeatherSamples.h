@@ -6,8 +6,13 @@
 namespace testing_bridge {
 
 // Washington in the afternoon of 31 January 2024: the current code, day flag
-// and temperature as given; daily codes 3,61,0,2,80; tomorrow -0.5 to 50.5.
-std::string OpenMeteoSample(int currentCode, int isDay, double temperature);
+// and temperature as given; daily codes 3,61,0,2,80; tomorrow -0.5 to 50.5,
+// unless tomorrow's code and range are given.
+struct OpenMeteoDay {
+  int code = 61;
+  double min = -0.5, max = 50.5;
+};
+std::string OpenMeteoSample(int currentCode, int isDay, double temperature, OpenMeteoDay tomorrow = {});
 // Steps around 31 January 2024 15:00 UTC, in Celsius.
 std::string MetNoSample();
 

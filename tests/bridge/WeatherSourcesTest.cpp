@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "SaverCuts.h"
+#include "SaverSide.h"
 #include "WeatherSamples.h"
 #include "bridge/CivilTime.h"
 #include "bridge/LegacyWeatherReply.h"
@@ -11,7 +11,6 @@
 namespace {
 
 using namespace bridge;
-using testing_bridge::ReadWeather;
 
 TEST(WholeDegrees, HalvesRoundAwayFromZero) {
   const std::pair<double, const char*> cases[] = {{0.0, "0"},   {0.4, "0"},    {0.5, "1"},    {-0.4, "0"},
@@ -151,7 +150,7 @@ TEST(LegacyWeatherReply, TheSaverCutsTheServicesValues) {
   ASSERT_TRUE(r);
   const std::string reply =
       LegacyWeatherReply("20001", {38.9, -77.0}, TemperatureUnit::Fahrenheit, *r, OpenMeteoSource::Credit());
-  EXPECT_EQ(ReadWeather(reply), (testing_bridge::WeatherValues{30, "71", 11, "-1", "51"}));
+  EXPECT_EQ(testing_bridge::Weather(online::CutWeatherReply(reply)), "30 71 11 -1 51");
   EXPECT_TRUE(reply.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\""));
   EXPECT_NE(reply.find("<yweather:units temperature=\"F\""), std::string::npos);
   EXPECT_NE(reply.find("Weather data by Open-Meteo.com"), std::string::npos);

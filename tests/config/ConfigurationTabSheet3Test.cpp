@@ -26,8 +26,8 @@ using testing_support::Choose;
 using testing_support::CurrentText;
 using testing_support::DialogKey;
 using testing_support::FeedServer;
+using testing_support::Items;
 using testing_support::SilentPeer;
-using testing_support::TextOf;
 using Strings = std::vector<std::string>;
 
 const std::string kFeedUrl = "http://news.example.test/world.rss";
@@ -41,12 +41,6 @@ const std::string kDirectory = R"({"categories": [
     {"title": "Example Wire", "url": "http://news.example.test/wire.rss"},
     {"title": "Arts &amp; Culture", "url": "http://news.example.test/arts.rss"}]},
   {"id": "22", "name": "Science & Tech", "feeds": []}]})";
-
-Strings Items(const QComboBox* combo) {
-  Strings items;
-  for (int i = 0; i < combo->count(); ++i) items.push_back(TextOf(combo, i));
-  return items;
-}
 
 struct NewsPageTest : testing_support::DialogFixture {
   TempDir files;

@@ -11,6 +11,7 @@
 #include <QTabWidget>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "components/Wynbutton.h"
 #include "config/Configuration.h"
@@ -129,5 +130,10 @@ inline void ExpectWholeNote(const QLabel* note, QPoint at) {
 
 inline std::string TextOf(const QComboBox* combo, int index) { return combo->itemText(index).toStdString(); }
 inline std::string CurrentText(const QComboBox* combo) { return combo->currentText().toStdString(); }
+inline std::vector<std::string> Items(const QComboBox* combo) {
+  std::vector<std::string> items;
+  for (int i = 0; i < combo->count(); ++i) items.push_back(TextOf(combo, i));
+  return items;
+}
 
 }  // namespace testing_support
