@@ -5,7 +5,7 @@ RELEASE := build/release
 TEST := build/test
 BENCH := build/bench
 
-.PHONY: deps build run test tsan bench assets tables golden pictures dialog-shots clean install uninstall
+.PHONY: deps build run test tsan bench assets tables golden pictures dialog-shots clean install uninstall deb
 
 deps:
 	@scripts/install-deps.sh
@@ -31,13 +31,19 @@ bench: deps
 	cmake --build $(BENCH) -j$(JOBS)
 	scripts/bench.sh $(BENCH)
 
-# Installs what has install rules (brisvane-bridge and its systemd user units)
-# under PREFIX, below DESTDIR when given; uninstall removes exactly those files.
+# Installs the saver (with its link in /usr/libexec/xscreensaver, the hosts'
+# fixed folder, its menu entries and manual), brisvane-bridge and its systemd
+# user units under PREFIX, below DESTDIR when given; uninstall removes exactly
+# those files.
 PREFIX ?= /usr/local
 install: deps
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DBRISVANE_TESTS=OFF -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 	cmake --build $(RELEASE) -j$(JOBS)
 	DESTDIR="$(DESTDIR)" cmake --install $(RELEASE)
+
+# A Debian package of what make install lays out, for /usr: build/release/brisvane_*.deb.
+deb: build
+	cd $(RELEASE) && cpack -G DEB
 
 uninstall:
 	@if [ -f $(RELEASE)/install_manifest.txt ]; then \

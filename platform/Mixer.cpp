@@ -1,6 +1,7 @@
 #include "platform/Mixer.h"
 
 #include "platform/ProcessWide.h"
+#include "platform/Sound.h"
 
 #include <alsa/asoundlib.h>
 
@@ -95,6 +96,7 @@ bool SetMasterVolume(Mixer& mixer, std::uint32_t detail) {
 std::unique_ptr<Mixer> MakeAlsaMixer(const std::string& card) { return std::make_unique<AlsaMixer>(card); }
 
 std::unique_ptr<Mixer> MakeSystemMixer() {
+  if (!SoundOutputEnabled()) return nullptr;
   if (auto factory = gFactory.Get()) return factory();
   return MakeAlsaMixer();
 }

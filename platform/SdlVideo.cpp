@@ -94,6 +94,32 @@ std::shared_ptr<SdlVideo> SdlVideo::Create(std::string* error) {
   return video;
 }
 
+std::shared_ptr<SdlVideo> SdlVideo::CreateHosted(unsigned long window, std::string* error) {
+  if (!HostWindow::Check(window, error)) return nullptr;
+  // The host decides when the screen blanks: never hold its own saver off.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  std::shared_ptr<SdlVideo> video = Create(error);
+  if (!video) return nullptr;
+  SDL_Window* sdlWindow = SDL_CreateWindowFrom(reinterpret_cast<void*>(static_cast<std::uintptr_t>(window)));
+  if (!sdlWindow) {
+    if (error) *error = SDL_GetError();
+    return nullptr;
+  }
+  const WindowId id = SDL_GetWindowID(sdlWindow);
+  Window& record = video->windows_[id];
+  record.window = sdlWindow;
+  record.foreign = true;
+  video->hostId_ = id;
+  video->host_ = HostWindow::Watch(sdlWindow);
+  if (!video->host_) {
+    if (error) *error = "not an X window";
+    return nullptr;
+  }
+  return video;
+}
+
+bool SdlVideo::HostCoversPrimaryMonitor() const { return host_ && host_->CoversPrimaryMonitor(); }
+
 SdlVideo::~SdlVideo() {
   for (auto& [id, w] : windows_) {
     DropRenderer(w);
@@ -131,7 +157,8 @@ RendererFacts SdlVideo::ProbeRenderer() {
 const PresentChoice& SdlVideo::Choice() {
   if (!choiceMade_) {
     const std::string present = Env("BRISVANE_PRESENT");
-    if (present == "texture" || (present != "framebuffer" && MayHaveGpu())) facts_ = ProbeRenderer();
+    // A host's window keeps the visual the host gave it: no renderer of ours.
+    if (!host_ && (present == "texture" || (present != "framebuffer" && MayHaveGpu()))) facts_ = ProbeRenderer();
     choice_ = ChoosePresenting(facts_, Env("BRISVANE_SCALE"), present,
                                FrameScaler::CurrentLevel() == FrameScaler::Level::Avx2);
     choiceMade_ = true;
@@ -155,6 +182,11 @@ SdlVideo::Window* SdlVideo::Find(WindowId id) {
 }
 
 WindowId SdlVideo::CreateWindow(const WindowOptions& options) {
+  if (host_ && !hostClaimed_) {
+    hostClaimed_ = true;
+    windows_[hostId_].options = options;
+    return hostId_;
+  }
   const int w = options.width > 0 ? options.width : 640;
   const int h = options.height > 0 ? options.height : 480;
   Uint32 flags = SDL_WINDOW_HIDDEN;
@@ -266,6 +298,10 @@ void SdlVideo::BlitTexture(Window& w) {
 void SdlVideo::ShowWindow(WindowId id, bool visible) {
   Window* w = Find(id);
   if (!w) return;
+  if (w->foreign) {
+    if (visible) PaintWindow(*w);
+    return;
+  }
   if (visible) {
     SDL_ShowWindow(w->window);
     SDL_RaiseWindow(w->window);
@@ -280,6 +316,7 @@ void SdlVideo::SetWindowOptions(WindowId id, const WindowOptions& options) {
   if (!w) return;
   const WindowOptions old = w->options;
   w->options = options;
+  if (w->foreign) return;
   if (options.caption != old.caption) SDL_SetWindowTitle(w->window, options.caption.c_str());
   if (options.borderless != old.borderless) SDL_SetWindowBordered(w->window, options.borderless ? SDL_FALSE : SDL_TRUE);
   // While it is the exclusive display window it keeps covering the desktop.
@@ -292,6 +329,11 @@ void SdlVideo::SetWindowOptions(WindowId id, const WindowOptions& options) {
 }
 
 bool SdlVideo::NextEvent(GuiEvent& event, int timeoutMs) {
+  if (host_ && host_->Lost() && !hostEnded_) {
+    hostEnded_ = true;
+    event = GuiEvent{GuiEvent::Type::Close, hostId_};
+    return true;
+  }
   if (!pending_.empty()) {
     event = pending_.front();
     pending_.pop_front();
@@ -334,6 +376,19 @@ bool SdlVideo::Translate(const SDL_Event& e, GuiEvent& event) {
     wakeQueued_.store(false);
     event.type = GuiEvent::Type::Wake;
     return true;
+  }
+  if (host_) {
+    if (host_->Destroyed(e) && !hostEnded_) {
+      hostEnded_ = true;
+      event.type = GuiEvent::Type::Close;
+      event.window = hostId_;
+      return true;
+    }
+    // The host watches the user and ends us; focus is never ours to lose.
+    if (e.type == SDL_KEYDOWN || e.type == SDL_TEXTINPUT || e.type == SDL_MOUSEMOTION ||
+        (e.type == SDL_WINDOWEVENT &&
+         (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED || e.window.event == SDL_WINDOWEVENT_FOCUS_LOST)))
+      return false;
   }
   switch (e.type) {
     case SDL_KEYDOWN: {
@@ -435,6 +490,7 @@ void SdlVideo::Wake() {
 
 void SdlVideo::ShowCursor(bool show) {
   cursorShown_ = show;
+  if (host_) return;  // the host's window, the host's cursor
   SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
 }
 
@@ -493,6 +549,7 @@ bool SdlVideo::BindWindow(WindowId id, bool exclusive, int monitor) {
   if (!w || w->cover) return false;
   bound_ = id;
   w->exclusive = exclusive;
+  if (w->foreign) return SDL_GetWindowSurface(w->window) != nullptr;
   // First: an OpenGL renderer makes SDL create the window anew, at its first place.
   if (Choice().path == PresentPath::Texture && !w->renderer)
     w->renderer = SDL_CreateRenderer(w->window, -1, SDL_RENDERER_ACCELERATED);

@@ -6,6 +6,8 @@
 // smoothly: through a texture where a GPU renders, otherwise with our own filter
 // straight into the window's framebuffer. While the display is exclusive, every
 // other monitor is covered by a black window whose input counts as the scene's.
+// Hosted, it draws into the window a screensaver host made instead, and leaves
+// that window, the cursor and the user's input to the host.
 #pragma once
 
 #include <atomic>
@@ -20,6 +22,7 @@
 #include "platform/DisplayDriver.h"
 #include "platform/FrameScaler.h"
 #include "platform/Gui.h"
+#include "platform/HostWindow.h"
 #include "platform/PresentChoice.h"
 
 struct SDL_Window;
@@ -34,6 +37,8 @@ class SdlVideo : public Gui, public DisplayDriver {
  public:
   // Initialises SDL's video; false (with the reason) when there is no display.
   static std::shared_ptr<SdlVideo> Create(std::string* error);
+  // The same for a host's X window: the first window asked for is that one.
+  static std::shared_ptr<SdlVideo> CreateHosted(unsigned long window, std::string* error);
   ~SdlVideo() override;
 
   // Gui
@@ -62,6 +67,8 @@ class SdlVideo : public Gui, public DisplayDriver {
   static RendererFacts ProbeRenderer();
   // The windows covering the other monitors while the display is exclusive.
   std::vector<WindowId> CoverWindows() const;
+  // Hosted: the host's window covers the primary monitor (see HostWindow).
+  bool HostCoversPrimaryMonitor() const;
 
  private:
   SdlVideo();
@@ -70,6 +77,7 @@ class SdlVideo : public Gui, public DisplayDriver {
     WindowOptions options;
     bool exclusive = false;
     bool cover = false;  // black over another monitor; its input goes to the bound window
+    bool foreign = false;  // the host's: never shown, hidden, moved, sized or titled by us
     // Texture path: the window's renderer and the frame's texture.
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
@@ -120,6 +128,11 @@ class SdlVideo : public Gui, public DisplayDriver {
   PresentChoice choice_;
   FrameScaler scaler_;
   std::vector<std::uint32_t> scratch_;  // for window surfaces that are not XRGB
+  // Hosted run: the host's window, handed out by the first CreateWindow.
+  std::unique_ptr<HostWindow> host_;
+  WindowId hostId_ = 0;
+  bool hostClaimed_ = false;
+  bool hostEnded_ = false;  // its end was reported
   bool cursorShown_ = true;
   bool focusMovedWithin_ = false;  // a focus change between our own windows is no deactivation
 };

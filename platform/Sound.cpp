@@ -186,6 +186,8 @@ bool PlaySound(const char* sound, const void* /*module*/, std::uint32_t flags) {
 
 void SetSoundOutputEnabled(bool enabled) { gOutputEnabled.store(enabled); }
 
+bool SoundOutputEnabled() { return gOutputEnabled.load(); }
+
 bool SoundPlaying() { return Player().Playing(); }
 std::uint64_t SoundFramesPlayed() { return Player().FramesPlayed(); }
 

@@ -37,9 +37,11 @@ struct DecodedWave {
 };
 std::optional<DecodedWave> DecodeWave(std::span<const std::uint8_t> riff);
 
-// With output off, every play request plays nothing and opens no device (a
-// tool that renders frames without a listener); stop requests still work.
+// With output off, every play request plays nothing and opens no device, and
+// the master volume is left alone (a tool that renders frames without a
+// listener, or one of several hosted savers); stop requests still work.
 void SetSoundOutputEnabled(bool enabled);
+bool SoundOutputEnabled();
 
 // Whether a sound is being played now, and how many sample frames of it have
 // been handed to the device (loops included). For tests and diagnostics.

@@ -11,6 +11,8 @@ packages=(
   python3 tinyproxy curl
   libmicrohttpd-dev libcurl4-openssl-dev libxml2-dev nlohmann-json3-dev libsystemd-dev systemd
   ca-certificates openssl libssl-dev
+  xscreensaver mate-screensaver dbus-bin dbus-daemon util-linux
+  lintian dpkg-dev desktop-file-utils libxml2-utils groff-base
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,8 @@
 #include "shell/Entry.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <string>
 
@@ -15,8 +17,12 @@
 #include "platform/QtGui.h"
 #include "platform/Resources.h"
 #include "platform/SdlVideo.h"
+#include "platform/Sound.h"
+#include "platform/Termination.h"
 #include "scene/Unit1.h"
+#include "shell/HostedRun.h"
 #include "shell/ModeSelection.h"
+#include "shell/XScreenSaverList.h"
 
 namespace shell {
 
@@ -26,6 +32,15 @@ using framework::TApplication;
 
 constexpr int kPreviewWaitMs = 50;
 
+void RunScene(TApplication& app, const std::shared_ptr<platform::SdlVideo>& video) {
+  platform::SetGui(video);
+  platform::SetDisplayDriver(video);
+  app.Initialize();
+  app.CreateForm(&scene::Form1);
+  app.CreateForm(&config::Form2);
+  app.Run();
+}
+
 void RunSaver(TApplication& app) {
   std::string error;
   auto video = platform::SdlVideo::Create(&error);
@@ -33,12 +48,39 @@ void RunSaver(TApplication& app) {
     std::fprintf(stderr, "brisvane: cannot open the display: %s\n", error.c_str());
     return;
   }
-  platform::SetGui(video);
-  platform::SetDisplayDriver(video);
-  app.Initialize();
-  app.CreateForm(&scene::Form1);
-  app.CreateForm(&config::Form2);
-  app.Run();
+  RunScene(app, video);
+}
+
+// A host starts its program again at once when it ends, so a hosted run that
+// cannot draw shows nothing and waits to be stopped; and it never opens a
+// window of its own, a message box neither.
+void RunHosted(TApplication& app, const HostedRun& host) {
+  platform::SetMessageBoxHandler([](platform::WindowId, const std::string& text, const std::string& caption, unsigned) {
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    return platform::IDOK;
+  });
+  std::string error;
+  auto video = platform::SdlVideo::CreateHosted(host.window, &error);
+  if (!video) {
+    std::fprintf(stderr, "brisvane: cannot draw into the host's window: %s\n", error.c_str());
+    platform::WaitForTermination();
+    return;
+  }
+  // One process per monitor: only the one on the primary monitor plays, and a preview never does.
+  platform::SetSoundOutputEnabled(!host.preview && video->HostCoversPrimaryMonitor());
+  try {
+    RunScene(app, video);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "brisvane: %s\n", e.what());
+    platform::WaitForTermination();
+  }
+}
+
+int EditXScreenSaverList(bool add) {
+  std::string message;
+  const bool ok = EditXScreenSaverFile(add, message);
+  std::fprintf(ok ? stdout : stderr, "brisvane: %s\n", message.c_str());
+  return ok ? 0 : 1;
 }
 
 void RunConfiguration(TApplication& app, int& argc, char** argv) {
@@ -98,12 +140,18 @@ void RunPasswordChange(const std::string& argument2) {
 int RunEntry(int argc, char** argv) {
   const std::string argument1 = argc > 1 ? argv[1] : "";
   const std::string argument2 = argc > 2 ? argv[2] : "";
+  if (argument1 == "--xscreensaver-add" || argument1 == "--xscreensaver-remove")
+    return EditXScreenSaverList(argument1 == "--xscreensaver-add");
   {
     TApplication app;
     try {
       switch (SelectMode(argument1)) {
         case SaverMode::Run:
-          RunSaver(app);
+          if (const HostedRun host = FindHostedRun({argv + std::min(argc, 1), argv + argc}, std::getenv("XSCREENSAVER_WINDOW"));
+              host.hosted)
+            RunHosted(app, host);
+          else
+            RunSaver(app);
           break;
         case SaverMode::Configure:
           RunConfiguration(app, argc, argv);

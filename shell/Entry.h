@@ -3,7 +3,8 @@
 
 namespace shell {
 
-// Always returns 0, whatever happened.
+// Always returns 0, whatever happened; only the list options
+// (--xscreensaver-add, --xscreensaver-remove) report a failure with 1.
 int RunEntry(int argc, char** argv);
 
 }  // namespace shell

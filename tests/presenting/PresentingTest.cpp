@@ -22,7 +22,7 @@
 #include "support/PrivateX.h"
 #include "support/ReferenceScale.h"
 #include "support/TempConfigHome.h"
-#include "support/XPixels.h"  // Xlib last
+#include "support/LakeSky.h"  // Xlib last
 
 #include <X11/extensions/Xfixes.h>
 
@@ -35,7 +35,14 @@ using testing_support::PrivateXvfb;
 using testing_support::Process;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kW = 1024, kH = 768;
+using testing_support::Compare;
+using testing_support::GrabRoot;
+using testing_support::kH;
+using testing_support::kSkyRows;
+using testing_support::kW;
+using testing_support::Likeness;
+using testing_support::Screen;
+using testing_support::SkyFrame;
 
 std::string TempPath(const std::string& name) {
   return ::testing::TempDir() + "brisvane-presenting-" + std::to_string(getpid()) + "-" + name;
@@ -48,59 +55,6 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit)
     std::this_thread::sleep_for(100ms);
   }
   return done();
-}
-
-std::vector<std::uint32_t> Background() {
-  auto bytes = platform::FindResource("WIM1");
-  if (!bytes) return {};
-  auto picture = platform::DecodePicture(*bytes);
-  if (!picture || picture->width != kW || picture->height != kH) return {};
-  for (auto& p : picture->pixels) p &= 0xFFFFFF;
-  return picture->pixels;
-}
-
-struct Screen {
-  int width, height;
-  std::vector<std::uint32_t> pixels;
-};
-
-Screen GrabRoot(Display* d, int screen) {
-  Screen s{DisplayWidth(d, screen), DisplayHeight(d, screen), {}};
-  s.pixels = Grab(d, RootWindow(d, screen), 0, 0, s.width, s.height);
-  return s;
-}
-
-// Mean absolute channel difference between the screen's picture area and the
-// frame scaled by the book, bilinear and nearest; the largest bilinear one too.
-struct Likeness {
-  double linear = 0, nearest = 0;
-  int worstLinear = 0;
-};
-
-Likeness Compare(const Screen& s, const std::vector<std::uint32_t>& frame, const platform::FramePlacement& p, int x0,
-                 int y0, int x1, int y1) {
-  Likeness l;
-  long long n = 0;
-  for (int y = std::max(y0, p.y); y < std::min(y1, p.y + p.height); ++y)
-    for (int x = std::max(x0, p.x); x < std::min(x1, p.x + p.width); ++x) {
-      const std::uint32_t shown = s.pixels[static_cast<std::size_t>(y) * s.width + x];
-      const std::uint32_t bl =
-          testing_support::BilinearSample(frame.data(), kW, kH, p.width, p.height, x - p.x, y - p.y);
-      const std::uint32_t nn =
-          testing_support::NearestSample(frame.data(), kW, kH, p.width, p.height, x - p.x, y - p.y);
-      for (int c = 0; c < 3; ++c) {
-        const int e = std::abs(Channel(shown, c) - Channel(bl, c));
-        l.linear += e;
-        l.worstLinear = std::max(l.worstLinear, e);
-        l.nearest += std::abs(Channel(shown, c) - Channel(nn, c));
-      }
-      n += 3;
-    }
-  if (n) {
-    l.linear /= static_cast<double>(n);
-    l.nearest /= static_cast<double>(n);
-  }
-  return l;
 }
 
 // Pixels of a screen outside a rectangle that are not black.
@@ -152,7 +106,7 @@ bool CentreLit(Display* d, int screen) {
 }
 
 TEST(Presenting, AtFullHdThePictureIsTheBilinearScaleOfTheFrameAndTheOverrideGivesNearest) {
-  const auto frame = Background();
+  const auto frame = testing_support::Background();
   ASSERT_FALSE(frame.empty());
   PrivateXvfb x({"1920x1080"});
   ASSERT_FALSE(x.Display().empty());
@@ -192,7 +146,7 @@ TEST(Presenting, AtFullHdThePictureIsTheBilinearScaleOfTheFrameAndTheOverrideGiv
 }
 
 TEST(Presenting, AtTheFramesOwnSizeThePictureIsCopiedPixelForPixel) {
-  const auto frame = Background();
+  const auto frame = testing_support::Background();
   ASSERT_FALSE(frame.empty());
   PrivateXvfb x({"1024x768"});
   ASSERT_FALSE(x.Display().empty());
@@ -207,22 +161,6 @@ TEST(Presenting, AtTheFramesOwnSizeThePictureIsCopiedPixelForPixel) {
   for (std::size_t i = 0; i < frame.size(); ++i) differ += s.pixels[i] != frame[i];
   EXPECT_EQ(differ, 0u);
   XCloseDisplay(d);
-}
-
-// The lake as the engine presents it, in the rows no sprite reaches: the
-// background picture (its last column black: sprites stop one pixel short of the
-// edge), every level through the ramp of a brightness.
-constexpr int kSkyRows = 100;
-
-std::vector<std::uint32_t> SkyFrame(int brightness) {
-  std::vector<std::uint32_t> frame = Background();
-  for (int y = 0; y < kH; ++y) frame[static_cast<std::size_t>(y) * kW + kW - 1] = 0;
-  for (auto& px : frame) {
-    std::uint32_t out = 0;
-    for (int c = 0; c < 3; ++c) out |= static_cast<std::uint32_t>(Channel(px, c) * brightness / 256) << (8 * c);
-    px = out;
-  }
-  return frame;
 }
 
 // The saver under a 1920 x 1080 server until its sky matches the frame of the

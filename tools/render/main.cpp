@@ -28,7 +28,6 @@
 #include "platform/DisplayDriver.h"
 #include "platform/HeadlessGui.h"
 #include "platform/LocalClock.h"
-#include "platform/Mixer.h"
 #include "platform/Sound.h"
 #include "platform/Timer.h"
 #include "scene/Unit1.h"
@@ -184,7 +183,6 @@ int main(int argc, char** argv) {
   auto display = std::make_shared<platform::HeadlessDisplayDriver>();
   platform::SetGui(std::make_shared<platform::HeadlessGui>());
   platform::SetDisplayDriver(display);
-  platform::SetMixerFactoryForTesting([] { return std::unique_ptr<platform::Mixer>(); });
   platform::SetSoundOutputEnabled(false);
   platform::SetTimersDormant(true);
 
