@@ -107,32 +107,18 @@ std::vector<std::string> HostedEnvironment(const std::string& configHome, std::v
   return env;
 }
 
-// Windows on the screen (SDL keeps a small unmapped one of its own).
-int MappedTopLevelWindows(Display* d) {
-  Window root, parent, *children = nullptr;
-  unsigned count = 0;
-  XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count);
-  int mapped = 0;
-  for (unsigned i = 0; i < count; ++i) {
-    XWindowAttributes a;
-    if (XGetWindowAttributes(d, children[i], &a) && a.map_state != IsUnmapped) ++mapped;
-  }
-  if (children) XFree(children);
-  return mapped;
-}
-
 TEST(Hosted, DrawsIntoTheNamedWindowOnlyFollowsItsSizeIgnoresInputAndEndsWithIt) {
   HostsWindow window(gDisplay, 50, 60, 400, 300);
   ASSERT_TRUE(window.Ok());
   Display* d = window.Connection();
-  const int windowsBefore = MappedTopLevelWindows(d);
+  const int windowsBefore = testing_support::MappedTopLevelWindows(d, 0);
   const auto rootBefore = testing_support::Grab(d, DefaultRootWindow(d), 500, 0, 524, 768);
   Process saver = Process::Start({BRISVANE_EXE, "--root", "--window-id", window.Hex()},
                                  HostedEnvironment(TempPath("named")), {"XSCREENSAVER_WINDOW="});
   Likeness seen;
   ASSERT_TRUE(WaitFor([&] { return ShowsTheLake(window, &seen); }, 10s))
       << "the window never showed the lake: mean difference " << seen.linear;
-  EXPECT_EQ(MappedTopLevelWindows(d), windowsBefore) << "a window of its own was made";
+  EXPECT_EQ(testing_support::MappedTopLevelWindows(d, 0), windowsBefore) << "a window of its own was made";
   EXPECT_EQ(testing_support::Grab(d, DefaultRootWindow(d), 500, 0, 524, 768), rootBefore) << "drawn outside the window";
 
   // The host watches the user: keys and the pointer over the window change nothing.
@@ -277,11 +263,11 @@ bool Gone(pid_t pid) {
 TEST(Hosted, WithoutAWindowToDrawInItWaitsToBeStoppedInsteadOfEndingAtOnce) {
   Display* d = XOpenDisplay(gDisplay.c_str());
   ASSERT_NE(d, nullptr);
-  const int windowsBefore = MappedTopLevelWindows(d);
+  const int windowsBefore = testing_support::MappedTopLevelWindows(d, 0);
   // A host would start a program that ends at once again, in a loop.
   Process saver = Process::Start({BRISVANE_EXE, "--root", "--window-id", "0x3"}, HostedEnvironment(TempPath("nowindow")));
   EXPECT_FALSE(saver.WaitExit(2s)) << "a hosted saver without a window ended by itself";
-  EXPECT_EQ(MappedTopLevelWindows(d), windowsBefore) << "it opened a window of its own";
+  EXPECT_EQ(testing_support::MappedTopLevelWindows(d, 0), windowsBefore) << "it opened a window of its own";
   kill(saver.pid, SIGTERM);
   ASSERT_TRUE(saver.WaitExit(1s));
   EXPECT_EQ(saver.ExitCode(), 0);

@@ -22,4 +22,18 @@ inline std::vector<std::uint32_t> Grab(Display* d, Window w, int x, int y, int w
   return out;
 }
 
+// Top-level windows shown on a screen (SDL keeps a small unmapped one of its own).
+inline int MappedTopLevelWindows(Display* d, int screen) {
+  Window root, parent, *children = nullptr;
+  unsigned count = 0;
+  XQueryTree(d, RootWindow(d, screen), &root, &parent, &children, &count);
+  int mapped = 0;
+  for (unsigned i = 0; i < count; ++i) {
+    XWindowAttributes a;
+    if (XGetWindowAttributes(d, children[i], &a) && a.map_state != IsUnmapped) ++mapped;
+  }
+  if (children) XFree(children);
+  return mapped;
+}
+
 }  // namespace testing_support
