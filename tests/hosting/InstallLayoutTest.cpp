@@ -89,8 +89,9 @@ TEST(Install, TheHostsFindTheProgramInTheirFolderWhateverThePrefix) {
     RunTool({"/usr/bin/desktop-file-validate", dest + "/usr/local" + e.entry}, {}, log);
     std::istringstream lines(testing_support::ReadText(log));
     for (std::string line; std::getline(lines, line);) {
-      if (line.find("error:") != std::string::npos)
+      if (line.find("error:") != std::string::npos) {
         EXPECT_TRUE(e.allowed && line.find(e.allowed) != std::string::npos) << line;
+      }
     }
   }
   const std::string entry = testing_support::ReadText(dest + "/usr/local/share/applications/screensavers/brisvane.desktop");
