@@ -41,6 +41,7 @@ class HostsWindow {
     a.override_redirect = True;
     w_ = XCreateWindow(d_, DefaultRootWindow(d_), x, y, static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
                        CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWOverrideRedirect, &a);
+    XStoreName(d_, w_, "host's window");
     XMapWindow(d_, w_);
     XSync(d_, False);
   }
@@ -63,6 +64,18 @@ class HostsWindow {
     XWindowAttributes a;
     XGetWindowAttributes(d_, w_, &a);
     return {a.width, a.height, testing_support::Grab(d_, w_, 0, 0, a.width, a.height)};
+  }
+  // What a host set and must find unchanged: title, place, size, mapping, override.
+  std::string Facts() const {
+    XWindowAttributes a;
+    XGetWindowAttributes(d_, w_, &a);
+    char* name = nullptr;
+    XFetchName(d_, w_, &name);
+    std::string facts = std::string(name ? name : "") + " " + std::to_string(a.x) + "," + std::to_string(a.y) + " " +
+                        std::to_string(a.width) + "x" + std::to_string(a.height) + " map " +
+                        std::to_string(a.map_state) + " override " + std::to_string(a.override_redirect);
+    if (name) XFree(name);
+    return facts;
   }
   void Resize(int width, int height) {
     XResizeWindow(d_, w_, static_cast<unsigned>(width), static_cast<unsigned>(height));
@@ -112,6 +125,7 @@ TEST(Hosted, DrawsIntoTheNamedWindowOnlyFollowsItsSizeIgnoresInputAndEndsWithIt)
   ASSERT_TRUE(window.Ok());
   Display* d = window.Connection();
   const int windowsBefore = testing_support::MappedTopLevelWindows(d, 0);
+  const std::string facts = window.Facts();
   const auto rootBefore = testing_support::Grab(d, DefaultRootWindow(d), 500, 0, 524, 768);
   Process saver = Process::Start({BRISVANE_EXE, "--root", "--window-id", window.Hex()},
                                  HostedEnvironment(TempPath("named")), {"XSCREENSAVER_WINDOW="});
@@ -119,6 +133,7 @@ TEST(Hosted, DrawsIntoTheNamedWindowOnlyFollowsItsSizeIgnoresInputAndEndsWithIt)
   ASSERT_TRUE(WaitFor([&] { return ShowsTheLake(window, &seen); }, 10s))
       << "the window never showed the lake: mean difference " << seen.linear;
   EXPECT_EQ(testing_support::MappedTopLevelWindows(d, 0), windowsBefore) << "a window of its own was made";
+  EXPECT_EQ(window.Facts(), facts) << "the host's window was changed";
   EXPECT_EQ(testing_support::Grab(d, DefaultRootWindow(d), 500, 0, 524, 768), rootBefore) << "drawn outside the window";
 
   // The host watches the user: keys and the pointer over the window change nothing.
@@ -252,6 +267,35 @@ TEST(Hosted, AfterAStopAndAContinueItGoesOnWithoutCatchingUp) {
   EXPECT_TRUE(saver.WaitExit(2s));
 }
 
+// Runs the saver for a while on a private session bus and returns what a
+// monitor saw of the screensaver-inhibiting interface meanwhile.
+std::string ScreensaverCallsOnTheBus(const std::vector<std::string>& saverArgs, const std::string& name) {
+  const std::string log = TempPath(name + ".bus");
+  // The monitor is ready once it has seen a ping of its own; then the saver runs 2 s and is stopped.
+  const std::string script =
+      "log=$1; shift; dbus-monitor --session \"interface=org.freedesktop.ScreenSaver\" "
+      "\"interface=org.freedesktop.DBus.Peer\" > \"$log\" 2>/dev/null & monitor=$!; "
+      "for i in $(seq 100); do dbus-send --session --dest=org.freedesktop.DBus / org.freedesktop.DBus.Peer.Ping; "
+      "grep -q member=Ping \"$log\" && break; sleep 0.05; done; "
+      "timeout -s TERM 2 \"$@\"; kill $monitor; wait $monitor";
+  std::vector<std::string> args = {"/usr/bin/dbus-run-session", "--", "/bin/sh", "-c", script, "sh", log};
+  args.insert(args.end(), saverArgs.begin(), saverArgs.end());
+  Process run = Process::Start(args, HostedEnvironment(TempPath(name)));
+  EXPECT_TRUE(run.WaitExit(30s));
+  return ReadText(log);
+}
+
+TEST(Hosted, NeverHoldsTheHostsOwnSaverOff) {
+  HostsWindow window(gDisplay, 0, 0, 1024, 768);
+  ASSERT_TRUE(window.Ok());
+  const std::string hosted = ScreensaverCallsOnTheBus({"env", "XSCREENSAVER_WINDOW=" + window.Hex(), BRISVANE_EXE, "--root"}, "inhibit-hosted");
+  ASSERT_NE(hosted.find("member=Ping"), std::string::npos) << "the monitor saw nothing";
+  EXPECT_EQ(hosted.find("member=Inhibit"), std::string::npos) << hosted;
+  // Running by itself, the saver does keep the desktop's saver off: the monitor sees that.
+  const std::string alone = ScreensaverCallsOnTheBus({BRISVANE_EXE, "/s"}, "inhibit-alone");
+  EXPECT_NE(alone.find("member=Inhibit"), std::string::npos) << alone;
+}
+
 bool Gone(pid_t pid) {
   std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
   std::string line;
@@ -264,6 +308,7 @@ TEST(Hosted, WithoutAWindowToDrawInItWaitsToBeStoppedInsteadOfEndingAtOnce) {
   Display* d = XOpenDisplay(gDisplay.c_str());
   ASSERT_NE(d, nullptr);
   const int windowsBefore = testing_support::MappedTopLevelWindows(d, 0);
+  const std::string facts = window.Facts();
   // A host would start a program that ends at once again, in a loop.
   Process saver = Process::Start({BRISVANE_EXE, "--root", "--window-id", "0x3"}, HostedEnvironment(TempPath("nowindow")));
   EXPECT_FALSE(saver.WaitExit(2s)) << "a hosted saver without a window ended by itself";
