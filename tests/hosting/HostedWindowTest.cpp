@@ -308,7 +308,6 @@ TEST(Hosted, WithoutAWindowToDrawInItWaitsToBeStoppedInsteadOfEndingAtOnce) {
   Display* d = XOpenDisplay(gDisplay.c_str());
   ASSERT_NE(d, nullptr);
   const int windowsBefore = testing_support::MappedTopLevelWindows(d, 0);
-  const std::string facts = window.Facts();
   // A host would start a program that ends at once again, in a loop.
   Process saver = Process::Start({BRISVANE_EXE, "--root", "--window-id", "0x3"}, HostedEnvironment(TempPath("nowindow")));
   EXPECT_FALSE(saver.WaitExit(2s)) << "a hosted saver without a window ended by itself";
