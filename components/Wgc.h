@@ -19,9 +19,10 @@ class TWGC : public TWIM {
   void DrawGadgetClock();
 
   static platform::HFONT MyCreateFont(const std::string& face, int height, platform::HDC dc, int weight);
-  // Cuts text from begin ("BEGIN": the first character) to the first end after
-  // it: segment is what lies between, the result what follows. Without the end
-  // (or the begin) marker the segment is empty and the result the whole text.
+  // Cuts text from begin ("BEGIN", or a marker that does not occur: the first
+  // character) to the first end after it: segment is what lies between, the
+  // result what follows. Without the end marker the segment is empty and the
+  // result the whole text from the start.
   static std::string Parse1(const std::string& text, const std::string& begin, const std::string& end,
                             std::string& segment);
 

@@ -39,7 +39,11 @@ void TWHFADER::SetValue(int value) {
 
 void TWHFADER::paintEvent(QPaintEvent*) {
   if (FGround.isNull() || FKnob.isNull()) return;
-  if (FBuffer.size() != size()) FBuffer = QImage(size(), QImage::Format_RGB32);
+  if (FBuffer.size() != size()) {
+    // A new bitmap is black; beyond a smaller ground it stays so.
+    FBuffer = QImage(size(), QImage::Format_RGB32);
+    FBuffer.fill(Qt::black);
+  }
   // 64-bit: SetValue takes any int, and the product must not overflow.
   const auto knobX = static_cast<int>(static_cast<std::int64_t>(width() - FKnob.width()) * FValue / 256);
   const int knobY = height() / 2 - FKnob.height() / 2 - 1;

@@ -12,6 +12,7 @@
 
 #include "framework/TApplication.h"
 #include "platform/MessageBox.h"
+#include "platform/QtText.h"
 
 namespace config {
 
@@ -51,9 +52,7 @@ void SetTextColor(QWidget* control, const QColor& color) {
   control->setPalette(palette);
 }
 
-QString FromBytes(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+QString FromBytes(const std::string& text) { return platform::QtText(text); }
 
 std::string TextOf(const QLineEdit* edit, const std::string& putIn) {
   const QString text = edit->text();

@@ -9,6 +9,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/QtText.h"
+
 #include "platform/DisplayProbe.h"
 #include "platform/ProcessWide.h"
 
@@ -35,8 +37,8 @@ int ToStderr(const std::string& text, const std::string& caption) {
 
 void ExecBox(const std::string& text, const std::string& caption, unsigned flags) {
   QMessageBox box;
-  box.setWindowTitle(QString::fromLocal8Bit(caption.c_str()));
-  box.setText(QString::fromLocal8Bit(text.c_str()));
+  box.setWindowTitle(QtText(caption));
+  box.setText(QtText(text));
   box.setTextFormat(Qt::PlainText);
   if ((flags & 0xF0) == MB_ICONERROR) box.setIcon(QMessageBox::Critical);
   else if ((flags & 0xF0) == MB_ICONWARNING) box.setIcon(QMessageBox::Warning);

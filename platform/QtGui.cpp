@@ -5,6 +5,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "platform/QtText.h"
+
 namespace platform {
 
 QtGui::QtGui(int& argc, char** argv)
@@ -41,7 +43,7 @@ void QtGui::SetWindowOptions(WindowId window, const WindowOptions& options) {
   auto it = windows_.find(window);
   if (it == windows_.end()) return;
   QWidget* w = it->second;
-  w->setWindowTitle(QString::fromLocal8Bit(options.caption.c_str()));
+  w->setWindowTitle(QtText(options.caption));
   if (options.width > 0 && options.height > 0) w->setGeometry(options.left, options.top, options.width, options.height);
   w->setWindowFlag(Qt::FramelessWindowHint, options.borderless);
 }

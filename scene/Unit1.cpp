@@ -244,42 +244,64 @@ void TForm1::StopRefreshThread() {
 
 // ---- one frame, back to front ----
 
+namespace {
+
+enum class DrawnWhen { Always, AnyGadget, Time, Weather, News };
+
+struct DrawingStep {
+  DrawnWhen when;
+  void (*draw)(TForm1& f);
+};
+
+// The drawing order: the small birds behind the big tree, the larger birds
+// between the trees, the butterflies in front of all but the gadget strip.
+constexpr DrawingStep kDrawingOrder[] = {
+    /*  1 */ {DrawnWhen::Always, [](TForm1& f) { f.WIM1->DrawImage(); }},
+    /*  2 */ {DrawnWhen::Always, [](TForm1& f) { f.WMV1->SetNumberFrame(f.WaterFrame); f.WMV1->DrawMovie(); }},
+    /*  3 */ {DrawnWhen::Always, [](TForm1& f) { StepBird(*f.BirdStripSmall, f.PathC); }},
+    /*  4 */ {DrawnWhen::Always, [](TForm1& f) { StepBird(*f.BirdStripSmall, f.PathD); }},
+    /*  5 */ {DrawnWhen::Always, [](TForm1& f) { f.WIM2tree->DrawImage(); }},
+    /*  6 */ {DrawnWhen::Always, [](TForm1& f) { StepBird(*f.BirdStrip2, f.PathB); }},
+    /*  7 */ {DrawnWhen::Always, [](TForm1& f) { StepBird(*f.WMV3SGsmall, f.PathA); }},
+    /*  8 */ {DrawnWhen::Always, [](TForm1& f) { f.WIM2tree_n1->DrawImage(); }},
+    /*  9 */ {DrawnWhen::Always, [](TForm1& f) { f.DrawButterflies(); }},
+    /* 10 */ {DrawnWhen::AnyGadget, [](TForm1& f) { f.WIM2GadgetPanel->DrawImage(); }},
+    /* 11 */ {DrawnWhen::Time, [](TForm1& f) { f.WGC1->DrawImage(); f.WGC1->DrawGadgetClock(); }},
+    /* 12 */ {DrawnWhen::Weather, [](TForm1& f) { f.WGW1->DrawImage(); f.WGW1->DrawGadgetWeather(); }},
+    /* 13 */ {DrawnWhen::News, [](TForm1& f) { f.WGR1->DrawImage(); f.WGR1->DrawRssNews(); }},
+};
+
+bool Drawn(DrawnWhen when, int time, int weather, int news) {
+  switch (when) {
+    case DrawnWhen::Always: return true;
+    case DrawnWhen::AnyGadget: return time + weather + news > 0;
+    case DrawnWhen::Time: return time != 0;
+    case DrawnWhen::Weather: return weather != 0;
+    case DrawnWhen::News: return news != 0;
+  }
+  return false;
+}
+
+}  // namespace
+
 void TForm1::Wss1Timer(framework::TObject*) {
   if (++WaterFrame > 31) WaterFrame = 0;
   if (++WingFrame > 15) WingFrame = 0;
   const int time = Wss1->GetShowTime();
   const int weather = Wss1->GetShowWeather();
   const int news = Wss1->GetShowNews();
+  for (const DrawingStep& step : kDrawingOrder)
+    if (Drawn(step.when, time, weather, news)) step.draw(*this);
+}
 
-  WIM1->DrawImage();                     // background
-  WMV1->SetNumberFrame(WaterFrame);      // water
-  WMV1->DrawMovie();
-  StepBird(*BirdStripSmall, PathC);      // two small birds, behind the big tree
-  StepBird(*BirdStripSmall, PathD);
-  WIM2tree->DrawImage();                 // the big tree
-  StepBird(*BirdStrip2, PathB);          // two birds between the trees
-  StepBird(*WMV3SGsmall, PathA);
-  WIM2tree_n1->DrawImage();              // the front tree
-  for (int k = 0; k < ButterflyCount; ++k) {  // butterflies in front of everything but the gadgets
+void TForm1::DrawButterflies() {
+  for (int k = 0; k < ButterflyCount; ++k) {
     PathRecord& path = ButterflyPaths[static_cast<std::size_t>(k)];
     StepButterfly(path);
     WMV2btfl->SetShowX(Wss1->GetWidthScreen() * static_cast<int>(path.x) / 800);
     WMV2btfl->SetShowY(Wss1->GetHeightScreen() * static_cast<int>(path.y) / 600);
     WMV2btfl->SetNumberFrame(WingFrame % 15);
     WMV2btfl->DrawMovie();
-  }
-  if (weather + news + time > 0) WIM2GadgetPanel->DrawImage();  // the gadget strip
-  if (time) {
-    WGC1->DrawImage();
-    WGC1->DrawGadgetClock();
-  }
-  if (weather) {
-    WGW1->DrawImage();
-    WGW1->DrawGadgetWeather();
-  }
-  if (news) {
-    WGR1->DrawImage();
-    WGR1->DrawRssNews();
   }
 }
 

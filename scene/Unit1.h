@@ -60,6 +60,8 @@ class TForm1 : public framework::TForm {
                   int stretchWidth, int stretchHeight, int top, int left);
   void CloneBirdStrip(components::TWMV& strip, const components::TWMV& model);
   void InitButterflyPaths();
+  // Steps every butterfly path and draws the butterfly there (frame thread).
+  void DrawButterflies();
   void StartMusic();
   void StopMusic();
   // The weather forecast page of the configured location (F3).

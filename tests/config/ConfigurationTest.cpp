@@ -183,6 +183,7 @@ TEST_F(DialogTest, LoadsAnExistingKeyAndOKWritesWhatIsShownAndWhatWasLoaded) {
   EXPECT_TRUE(form->CheckBox1Proxy->isChecked());
   EXPECT_EQ(form->Edit2Port->text(), "8080");
   EXPECT_EQ(form->LoadedProxy, stored.proxy);
+  EXPECT_EQ(form->Edit1ProxyServer->text(), QString::fromUtf8("pr\u00F6xy.example")) << "other bytes show as Windows-1252";
   EXPECT_EQ(form->LoadedPort, "8080");
   EXPECT_TRUE(form->NewsTabFirstShow) << "the RSS News page was never shown";
   EXPECT_TRUE(boxes.shown.empty());

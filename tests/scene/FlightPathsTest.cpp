@@ -36,6 +36,16 @@ TEST(FlightPaths, TurnsTheShortWay) {
 }
 
 TEST(FlightPaths, ProbePointsOnOnePixelFlyRight) {
+  // The probe points are truncated to pixels before the heading is taken.
+  const struct {
+    std::array<float, 4> cx, cy;
+    std::int32_t heading;
+  } cases[] = {
+      {{500.2f, 0.3f, 0, 0}, {300.1f, 0.5f, 0, 0}, 0},      // both within one pixel: still
+      {{500.2f, 0.3f, 0, 0}, {300.99f, 0.6f, 0, 0}, 90},    // y crosses into the next row
+      {{500.01f, -0.6f, 0, 0}, {300.2f, 0.3f, 0, 0}, 180},  // x falls back a column
+  };
+  for (const auto& c : cases) EXPECT_EQ(scene::SegmentHeading(c.cx, c.cy), c.heading) << c.cx[0] << ", " << c.cy[0];
   // All control points equal: the probe points coincide whatever the spline.
   PathRecord r;
   std::vector<scene::PathPoint> still(4, {500, 300});
@@ -105,6 +115,7 @@ TEST(FlightPaths, EveryPathReturnsToItsFirstPositionAfterOneLoop) {
       {"C", true, 23, scene::kBirdTable2.data(), 0, 50, 1150},
       {"D", true, 23, scene::kBirdTable2.data(), 9, 50, 1150},
       {"butterfly 1", false, 74, scene::kButterflyTable.data(), 20, 30, 2220},
+      {"butterfly 2", false, 74, scene::kButterflyTable.data(), 28, 30, 2220},
       {"butterfly 3", false, 74, scene::kButterflyTable.data(), 60, 30, 2220},
   };
   components::TWMV strip(nullptr);

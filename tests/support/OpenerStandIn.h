@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/ShellOpen.h"
 #include "support/Files.h"
 
 namespace testing_support {
@@ -22,9 +23,10 @@ class OpenerStandIn {
     dir_ = mkdtemp(pattern.data()) ? pattern : std::string();
     log_ = dir_ + "/opened";
     const std::string script = dir_ + "/xdg-open";
-    // Written whole, then renamed, so a reader never sees half a line.
-    std::ofstream(script) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" << log_
-                          << ".tmp'\nmv '" << log_ << ".tmp' '" << log_ << "'\n";
+    // Each call's arguments are added to what earlier calls wrote, the whole
+    // written anew and renamed, so a reader never sees half a line.
+    std::ofstream(script) << "#!/bin/sh\n{ cat '" << log_ << "' 2>/dev/null; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > '"
+                          << log_ << ".'$$ && mv '" << log_ << ".'$$ '" << log_ << "'\n";
     chmod(script.c_str(), 0755);
     if (const char* path = getenv("PATH")) oldPath_ = path;
     setenv("PATH", (dir_ + ":" + oldPath_).c_str(), 1);
@@ -47,6 +49,18 @@ class OpenerStandIn {
     while (!Opened() && std::chrono::steady_clock::now() < end)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return Opened() ? ReadText(log_) : std::string();
+  }
+  // What was opened before a last address handed to the opener now: an opener
+  // started earlier has had its time, so "nothing" can be told from "not yet".
+  std::string OpenedBefore(const std::string& last = "http://last.test/") const {
+    platform::ShellOpen(last);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::string text;
+    while ((text = Opened() ? ReadText(log_) : "").find(last + "\n") == std::string::npos &&
+           std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const auto at = text.find(last + "\n");
+    return at == std::string::npos ? "(the last address never arrived)" : text.erase(at, last.size() + 1);
   }
 
  private:

@@ -43,12 +43,14 @@ int main(int argc, char** argv) {
   components::GadgetValue<std::string> newsLink{""};
 
   std::string error;
+  bool failed = false;
   try {
     wss->SetBrandName("Tarrowind Software");
     wss->SetSSName("Brisvane Screensaver");
     wss->SetRegistry();
     online::FetchFeeds({wss, http, wgw, wgr, &newsLink});
   } catch (const std::exception& e) {
+    failed = true;
     error = e.what();
   }
 
@@ -60,10 +62,10 @@ int main(int argc, char** argv) {
   Print("NameNews", wgr->GetNameNews());
   Print("RssLine", wgr->GetRssLine());
   Print("NewsLink", newsLink.Get());
-  if (!error.empty()) {
+  if (failed) {
     std::fputs("error: ", stdout);
     std::fwrite(error.data(), 1, error.size(), stdout);
     std::fputc('\n', stdout);
   }
-  return std::fflush(stdout) == 0 && error.empty() ? 0 : 1;
+  return std::fflush(stdout) == 0 && !failed ? 0 : 1;
 }
