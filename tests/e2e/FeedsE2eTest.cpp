@@ -126,13 +126,15 @@ struct FeedServerProcess {
   }
 };
 
-// A frame of brisvane-render over the same settings; empty when it failed.
-testing_support::PngPixels RenderedFrame(const std::string& home, const std::string& dir, bool fetch) {
+// Frame n of brisvane-render over the same settings; empty when it failed.
+testing_support::PngPixels RenderedFrame(const std::string& home, const std::string& dir, bool fetch, int n = 1) {
   const std::string command = "XDG_CONFIG_HOME='" + home + "' '" + std::getenv("BRISVANE_BINARY_DIR") +
-                              "/tools/render/brisvane-render' --frames 1 --png '" + dir + "'" +
-                              (fetch ? " --fetch" : "") + " >/dev/null 2>&1";
+                              "/tools/render/brisvane-render' --frames " + std::to_string(n) + " --png '" + dir +
+                              "'" + (fetch ? " --fetch" : "") + " >/dev/null 2>&1";
   testing_support::PngPixels frame;
-  if (std::system(command.c_str()) == 0) testing_support::ReadPng(dir + "/frame-0001.png", frame);
+  char name[32];
+  std::snprintf(name, sizeof name, "/frame-%04d.png", n);
+  if (std::system(command.c_str()) == 0) testing_support::ReadPng(dir + name, frame);
   return frame;
 }
 
@@ -144,6 +146,18 @@ std::vector<std::uint32_t> Cut(const testing_support::PngPixels& f, Area a) {
   for (int y = a.y; y < a.y + a.h; ++y)
     for (int x = a.x; x < a.x + a.w; ++x) out.push_back(f.pixels[static_cast<std::size_t>(y) * f.width + x]);
   return out;
+}
+
+// The creeping line of the ticker (all gadgets on: its window x 15..560, its
+// text cell from y 728) over the opaque strip: nothing else is drawn there.
+constexpr Area kTickerLine{15, 728, 545, 28};
+
+// The first column of white text in the line, or -1.
+int FirstTextColumn(const std::vector<std::uint32_t>& band) {
+  for (int x = 0; x < kTickerLine.w; ++x)
+    for (int y = 0; y < kTickerLine.h; ++y)
+      if ((band[static_cast<std::size_t>(y) * kTickerLine.w + x] & 0xFFFFFF) == 0xFFFFFF) return x;
+  return -1;
 }
 
 TEST(Feeds, TheSaverShowsWhatTheLocalFeedServerServes) {
@@ -176,6 +190,18 @@ TEST(Feeds, TheSaverShowsWhatTheLocalFeedServerServes) {
             Grab(d, DefaultRootWindow(d), title.x, title.y, title.w, title.h) == Cut(served, title);
   }
   EXPECT_TRUE(shown) << "the screen never showed the served weather and title";
+  // The headlines creep 2 pixels a frame: the frame the screen is at follows
+  // from where the text begins, and the line must be what the renderer draws there.
+  const auto line = Grab(d, DefaultRootWindow(d), kTickerLine.x, kTickerLine.y, kTickerLine.w, kTickerLine.h);
+  const int onScreen = FirstTextColumn(line);
+  ASSERT_GT(onScreen, 0) << "no headline on the screen";
+  const auto probe = RenderedFrame(home, dir + "/probe", true, 20);
+  ASSERT_EQ(probe.width, 1024);
+  const int rendered = FirstTextColumn(Cut(probe, kTickerLine));
+  const int frame = 20 + (rendered - onScreen) / 2;
+  ASSERT_GT(frame, 0);
+  EXPECT_EQ(Cut(RenderedFrame(home, dir + "/same", true, frame), kTickerLine), line)
+      << "the headlines on the screen differ from the served feed's at frame " << frame;
   XCloseDisplay(d);
   Xdotool("key Escape");
   ASSERT_TRUE(saver.WaitExit(2s));
