@@ -192,8 +192,12 @@ TEST(Feeds, TheSaverShowsWhatTheLocalFeedServerServes) {
   EXPECT_TRUE(shown) << "the screen never showed the served weather and title";
   // The headlines creep 2 pixels a frame: the frame the screen is at follows
   // from where the text begins, and the line must be what the renderer draws there.
-  const auto line = Grab(d, DefaultRootWindow(d), kTickerLine.x, kTickerLine.y, kTickerLine.w, kTickerLine.h);
-  const int onScreen = FirstTextColumn(line);
+  std::vector<std::uint32_t> line;
+  int onScreen = -1;
+  for (const auto end = Clock::now() + 10s; onScreen <= 0 && Clock::now() < end; std::this_thread::sleep_for(20ms)) {
+    line = Grab(d, DefaultRootWindow(d), kTickerLine.x, kTickerLine.y, kTickerLine.w, kTickerLine.h);
+    onScreen = FirstTextColumn(line);
+  }
   ASSERT_GT(onScreen, 0) << "no headline on the screen";
   const auto probe = RenderedFrame(home, dir + "/probe", true, 20);
   ASSERT_EQ(probe.width, 1024);
