@@ -62,13 +62,12 @@ std::string Env(const char* name) {
 }
 
 // Without a render node (or the proprietary driver's device) no GPU can draw, and
-// probing would only load a CPU rasteriser into the process.
+// probing would only load a CPU rasteriser into the process. A "card" node
+// alone is a display controller (firmware frame buffers have one): no GPU.
 bool MayHaveGpu() {
   std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator("/dev/dri", ec)) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind("renderD", 0) == 0 || name.rfind("card", 0) == 0) return true;
-  }
+  for (const auto& entry : std::filesystem::directory_iterator("/dev/dri", ec))
+    if (entry.path().filename().string().rfind("renderD", 0) == 0) return true;
   return std::filesystem::exists("/dev/nvidiactl", ec);
 }
 

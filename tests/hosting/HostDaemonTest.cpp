@@ -18,6 +18,7 @@
 
 #include "platform/FrameScaler.h"
 #include "support/Files.h"
+#include "support/WaitFor.h"
 #include "support/PrivateX.h"
 // Last: it brings Xlib.
 #include "support/LakeSky.h"
@@ -33,12 +34,7 @@ constexpr const char* kUser = "--reuid=65534";
 constexpr const char* kGroup = "--regid=65534";
 
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto end = Clock::now() + limit;
-  while (Clock::now() < end) {
-    if (done()) return true;
-    std::this_thread::sleep_for(50ms);
-  }
-  return done();
+  return testing_support::WaitFor(done, limit, 50ms);
 }
 
 std::string Field(pid_t pid, int index) {

@@ -11,6 +11,7 @@
 #include "platform/PictureDecoder.h"
 #include "platform/Resources.h"
 #include "support/ReferenceScale.h"
+#include "support/WaitFor.h"
 // Last: they bring Xlib, whose macros clash with the headers above.
 #include "e2e/E2eSupport.h"
 #include "support/LakeSky.h"
@@ -23,12 +24,7 @@ using testing_support::Likeness;
 using testing_support::Screen;
 
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto end = Clock::now() + limit;
-  while (Clock::now() < end) {
-    if (done()) return true;
-    std::this_thread::sleep_for(50ms);
-  }
-  return done();
+  return testing_support::WaitFor(done, limit, 50ms);
 }
 
 // A plain green window, mapped, as a host hands one over.

@@ -19,6 +19,7 @@
 #include "platform/Resources.h"
 #include "platform/SdlVideo.h"
 #include "support/Files.h"
+#include "support/WaitFor.h"
 #include "support/PrivateX.h"
 #include "support/ReferenceScale.h"
 #include "support/TempConfigHome.h"
@@ -49,12 +50,7 @@ std::string TempPath(const std::string& name) {
 }
 
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto end = Clock::now() + limit;
-  while (Clock::now() < end) {
-    if (done()) return true;
-    std::this_thread::sleep_for(100ms);
-  }
-  return done();
+  return testing_support::WaitFor(done, limit, 100ms);
 }
 
 // Pixels of a screen outside a rectangle that are not black.

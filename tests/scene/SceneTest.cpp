@@ -62,6 +62,8 @@ TEST(Scene, DrawsBackToFrontWithEveryGadgetAtItsPlace) {
     // The panel is made whatever the settings; the icon strip only for the weather.
     EXPECT_NE(scene.form->WIM2GadgetPanel->GetSurface(), nullptr);
     EXPECT_EQ(scene.form->WMV3Weather->GetFrameCount(), c.weather ? 49 : 0);
+    // The refresh starts after the weather gadget's step, whether or not it ran.
+    EXPECT_NE(scene.form->RefreshThread(), nullptr) << c.time << c.weather << c.news;
   }
 }
 

@@ -13,6 +13,7 @@
 #include "platform/DisplayDriver.h"
 #include "platform/HeadlessGui.h"
 #include "platform/Mixer.h"
+#include "support/WaitFor.h"
 
 namespace testing_support {
 
@@ -36,16 +37,6 @@ struct HeadlessEnvironment {
     platform::SetMixerFactoryForTesting(nullptr);
   }
 };
-
-// Waits until pred holds or the time runs out; returns pred's last value.
-inline bool WaitFor(const std::function<bool()>& pred, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (!pred()) {
-    if (std::chrono::steady_clock::now() > end) return pred();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
 
 // Pixels of a rectangle of a frame that are not black.
 inline int LitPixels(const std::vector<std::uint32_t>& frame, int width, int x0, int y0, int x1, int y1) {
