@@ -137,6 +137,7 @@ TEST(Hosted, DrawsIntoTheNamedWindowOnlyFollowsItsSizeIgnoresInputAndEndsWithIt)
   Xdotool("key --window " + id + " Escape F2 a");
   Xdotool("mousemove --window " + id + " 10 10 mousemove --window " + id + " 300 200");
   EXPECT_FALSE(saver.WaitExit(1s)) << "input ended a hosted saver";
+  EXPECT_FALSE(testing_support::CursorHidden(d)) << "the cursor over the host's window was hidden";
 
   // A preview that grows wide: the picture keeps its shape between black bars.
   window.Resize(640, 240);

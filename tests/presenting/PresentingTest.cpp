@@ -267,14 +267,7 @@ struct TwoMonitors : ::testing::Test {
            Count(other, [](std::uint32_t p) { return p != 0; }) == 0;
   }
   // Is the cursor at the pointer an invisible one?
-  bool CursorHidden() {
-    XFixesCursorImage* image = XFixesGetCursorImage(d);
-    if (!image) return false;
-    bool hidden = true;
-    for (int i = 0; i < image->width * image->height; ++i) hidden = hidden && (image->pixels[i] >> 24) == 0;
-    XFree(image);
-    return hidden;
-  }
+  bool CursorHidden() { return testing_support::CursorHidden(d); }
   void Xdotool(const std::string& args) {
     const std::string cmd = "DISPLAY=" + x->Display() + " xdotool " + args + " >/dev/null 2>&1";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;

@@ -4,6 +4,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 
 #include <cstdint>
 #include <vector>
@@ -34,6 +35,16 @@ inline int MappedTopLevelWindows(Display* d, int screen) {
   }
   if (children) XFree(children);
   return mapped;
+}
+
+// Is the cursor at the pointer an invisible one? (Link Xfixes.)
+inline bool CursorHidden(Display* d) {
+  XFixesCursorImage* image = XFixesGetCursorImage(d);
+  if (!image) return false;
+  bool hidden = true;
+  for (int i = 0; i < image->width * image->height; ++i) hidden = hidden && (image->pixels[i] >> 24) == 0;
+  XFree(image);
+  return hidden;
 }
 
 }  // namespace testing_support
