@@ -24,6 +24,7 @@
 #include "SaverSide.h"
 #include "TestCa.h"
 #include "WeatherSamples.h"
+#include "config/MakerSite.h"
 #include "online/FeedText.h"
 
 namespace {
@@ -96,7 +97,10 @@ TEST(BridgeProgram, WeatherFromMetNo) {
   EXPECT_EQ(Weather(CutWeatherReply(c.body)), "12 10 16 2 12");
   EXPECT_NE(f.body.find("Data from MET Norway"), std::string::npos);
   ASSERT_FALSE(metno.Requests().empty());
-  EXPECT_NE(metno.Requests()[0].Header("User-Agent").find("brisvane-bridge"), std::string::npos);
+  // The service's terms: the application and a contact.
+  const std::string agent = metno.Requests()[0].Header("User-Agent");
+  EXPECT_TRUE(agent.starts_with("brisvane-bridge/")) << agent;
+  EXPECT_NE(agent.find(config::kMakerSite), std::string::npos) << agent;
 }
 
 TEST(BridgeProgram, NewsInEveryFormComesOutAsTheTickersTitles) {

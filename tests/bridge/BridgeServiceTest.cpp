@@ -8,6 +8,7 @@
 #include "FakeUpstream.h"
 #include "SaverSide.h"
 #include "WeatherSamples.h"
+#include "config/MakerSite.h"
 #include "bridge/BridgeService.h"
 
 namespace {
@@ -146,7 +147,10 @@ TEST(BridgeService, MetNoIsAskedAgainOnlyAfterExpiresAndWithItsLastModified) {
   ASSERT_EQ(fake.Requests().size(), 1u);
   const FakeUpstream::Request r = fake.Requests()[0];
   EXPECT_TRUE(r.target.starts_with("/weatherapi/locationforecast/2.0/compact?lat=38.9122&lon=-77.0177"));
-  EXPECT_NE(r.Header("User-Agent").find("brisvane-bridge"), std::string::npos);
+  // The service's terms: the application and a contact.
+  const std::string agent = r.Header("User-Agent");
+  EXPECT_TRUE(agent.starts_with("brisvane-bridge/")) << agent;
+  EXPECT_NE(agent.find(config::kMakerSite), std::string::npos) << agent;
   EXPECT_EQ(r.Header("If-Modified-Since"), "");
   EXPECT_NE(r.Header("Accept-Encoding"), "");
 
