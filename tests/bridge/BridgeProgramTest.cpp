@@ -338,6 +338,27 @@ TEST(BridgeProgram, HostileClientsAreRefusedOrBoundedAndTheBridgeKeepsServing) {
   EXPECT_TRUE(bridge.process.Running());
 }
 
+// A client that trickles its request a byte at a time is never silent for
+// long, so only a bound on the whole arrival frees its connection.
+TEST(BridgeProgram, ATricklingClientIsCutOffWhenItsRequestTakesTooLong) {
+  Bridge bridge({"--port", "0"});
+  ASSERT_GT(bridge.port, 0);
+  const auto start = std::chrono::steady_clock::now();
+  const int fd = Connect(bridge.port, true);
+  const std::string line = "GET http://www.tarrowind.example/rssdir/category.php HTTP/1.0\r\nX-Slow: ";
+  ASSERT_EQ(::send(fd, line.data(), line.size(), MSG_NOSIGNAL), static_cast<ssize_t>(line.size()));
+  bool closed = false;
+  for (int i = 0; i < 60 && !closed; ++i) {  // half a second a byte, at most thirty seconds
+    ::send(fd, "a", 1, MSG_NOSIGNAL);
+    closed = ClosedWithin(fd, 500);
+  }
+  ::close(fd);
+  const auto took = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+  EXPECT_TRUE(closed) << "still open after " << took.count() << " s";
+  EXPECT_LT(took.count(), 20);
+  EXPECT_EQ(bridge.Get("http://www.tarrowind.example/rssdir/category.php").status, 200);
+}
+
 TEST(BridgeProgram, SocketActivationStartsOnTheFirstRequestAndExitsWhenIdle) {
   std::string pattern = (std::filesystem::temp_directory_path() / "brisvane-cachedir-XXXXXX").string();
   ASSERT_TRUE(mkdtemp(pattern.data()));
