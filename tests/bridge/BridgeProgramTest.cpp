@@ -6,6 +6,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sched.h>
 #include <sys/socket.h>
@@ -359,6 +360,52 @@ TEST(BridgeProgram, ATricklingClientIsCutOffWhenItsRequestTakesTooLong) {
   EXPECT_EQ(bridge.Get("http://www.tarrowind.example/rssdir/category.php").status, 200);
 }
 
+// A test that dies midway (a crash, a sanitizer's abort, a kill) runs no
+// destructor: the bridge it started must end with it all the same.
+TEST(BridgeProgram, TheBridgeEndsWithATestThatDies) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "brisvane-dying-XXXXXX").string();
+  ASSERT_TRUE(mkdtemp(pattern.data()));
+  const std::string folder = pattern;
+  int channel[2];
+  ASSERT_EQ(::pipe(channel), 0);
+  const pid_t watcher = ::fork();
+  ASSERT_GE(watcher, 0);
+  if (watcher == 0) {
+    // Orphans come to this process rather than to init, so their end is seen here.
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+    const pid_t test = ::fork();
+    if (test == 0) {
+      ::setenv("TMPDIR", folder.c_str(), 1);  // where the bridge's output goes, removed below
+      BridgeProcess bridge(BridgeProcess::Launch{{"--port", "0"}, {}});
+      const pid_t pid = bridge.WaitListening(kStartMs) > 0 ? bridge.Pid() : 0;
+      if (::write(channel[1], &pid, sizeof pid) != sizeof pid) ::_exit(1);
+      ::pause();
+      ::_exit(0);
+    }
+    pid_t bridgePid = 0;
+    if (test < 0 || ::read(channel[0], &bridgePid, sizeof bridgePid) != sizeof bridgePid || bridgePid <= 0) ::_exit(2);
+    ::kill(test, SIGKILL);
+    ::waitpid(test, nullptr, 0);
+    for (int i = 0; i < 1000; ++i) {  // ten seconds
+      if (::waitpid(bridgePid, nullptr, WNOHANG) == bridgePid) ::_exit(0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(bridgePid, SIGKILL);
+    ::waitpid(bridgePid, nullptr, 0);
+    ::_exit(3);
+  }
+  ::close(channel[0]);
+  ::close(channel[1]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(watcher, &status, 0), watcher);
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_NE(WEXITSTATUS(status), 2) << "the bridge did not start";
+  EXPECT_NE(WEXITSTATUS(status), 3) << "the bridge outlived the test that started it";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
 TEST(BridgeProgram, SocketActivationStartsOnTheFirstRequestAndExitsWhenIdle) {
   std::string pattern = (std::filesystem::temp_directory_path() / "brisvane-cachedir-XXXXXX").string();
   ASSERT_TRUE(mkdtemp(pattern.data()));
@@ -448,11 +495,15 @@ TEST(BridgeProgram, ClientsThatAreNotOnLoopbackAreRefused) {
     const int port = ntohs(any.sin_port);
     int code = 0;
     {
+      // Out of this block before leaving, so the bridge is stopped and reaped.
       BridgeProcess bridge(BridgeProcess::Launch{{}, {}, fd});
-      if (bridge.WaitListening(kStartMs) != port) ::_exit(4);
       const std::string request = testing_bridge::SaverRequestText("http://www.tarrowind.example/rssdir/category.php");
-      if (!FirstBytes("192.0.2.10", "192.0.2.10", port, request).empty()) code |= 1;
-      if (!FirstBytes("127.0.0.1", "127.0.0.1", port, request).starts_with("HTTP/1.0 200")) code |= 2;
+      if (bridge.WaitListening(kStartMs) != port) {
+        code = 4;
+      } else {
+        if (!FirstBytes("192.0.2.10", "192.0.2.10", port, request).empty()) code |= 1;
+        if (!FirstBytes("127.0.0.1", "127.0.0.1", port, request).starts_with("HTTP/1.0 200")) code |= 2;
+      }
     }
     ::_exit(code);
   }
