@@ -5,6 +5,7 @@
 // send endless and oversized bodies.
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -109,6 +110,17 @@ void BM_FeedStraightFromUpstream(benchmark::State& state) {
 }
 BENCHMARK(BM_FeedStraightFromUpstream)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
+// The weather service's reply straight from the fake, without the bridge.
+void BM_WeatherStraightFromUpstream(benchmark::State& state) {
+  World& w = TheWorld();
+  for (auto _ : state) {
+    testing_bridge::SaverReply r = testing_bridge::RawRequest(
+        w.feeds.Port(), "GET /v1/forecast?latitude=38.9&longitude=-77.0 HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
+    Check(state, r);
+  }
+}
+BENCHMARK(BM_WeatherStraightFromUpstream)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
 void BM_WeatherFromUpstream(benchmark::State& state) {
   World& w = TheWorld();
   // Codes that are all in the table; each is a new cache key.
@@ -128,10 +140,23 @@ void BM_WeatherFromUpstream(benchmark::State& state) {
 }
 BENCHMARK(BM_WeatherFromUpstream)->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(8);
 
-// Peak resident memory of a fresh bridge after upstreams send an endless body
-// and a 50 MB body to several clients at once.
-void BM_PeakMemoryUnderHostileUpstreams(benchmark::State& state) {
+// A feed of one item and then a million empty elements, just under the
+// bridge's 4 MiB upstream cap.
+std::string DenseFeed() {
+  std::string body = "<rss><channel><title>Dense</title><link>l</link><item><title>first</title></item>";
+  for (int i = 0; i < 1000000; ++i) body += "<a/>";
+  return body + "</channel></rss>";
+}
+
+// Peak resident memory of a fresh bridge while several clients at once ask for
+// what hostile upstreams send: an endless body and a 50 MB body, or dense feeds.
+void PeakMemory(benchmark::State& state, const std::vector<std::string>& paths) {
+  static const std::string dense = Rss(DenseFeed());
   FakeUpstream hostile([](const FakeUpstream::Request& r, FakeUpstream::Connection& c) {
+    if (r.target.starts_with("/dense")) {
+      c.Send(dense);
+      return;
+    }
     const std::string chunk(65536, 'x');
     if (r.target.starts_with("/huge")) c.Send("HTTP/1.1 200 OK\r\nContent-Length: 52428800\r\n\r\n");
     else c.Send("HTTP/1.1 200 OK\r\nContent-Type: application/rss+xml\r\n\r\n<rss><channel><title>");
@@ -142,16 +167,28 @@ void BM_PeakMemoryUnderHostileUpstreams(benchmark::State& state) {
     BridgeProcess bridge(BridgeProcess::Launch{{"--port", "0", "--allow-loopback-upstream"}, {}});
     const int port = bridge.WaitListening(30000);
     const long before = bridge.PeakKb();
+    std::atomic<int> unanswered{0};
     std::vector<std::thread> clients;
-    for (int i = 0; i < 8; ++i)
+    for (size_t i = 0; i < paths.size(); ++i)
       clients.emplace_back([&, i] {
-        SaverGet(port, hostile.Url((i % 2 ? "/huge?" : "/endless?") + std::to_string(i)));
+        if (SaverGet(port, hostile.Url(paths[i] + "?" + std::to_string(i))).status == 0) ++unanswered;
       });
     for (auto& t : clients) t.join();
+    if (unanswered > 0) state.SkipWithError("a client got no reply");
     state.counters["start_kB"] = static_cast<double>(before);
     state.counters["peak_kB"] = static_cast<double>(bridge.PeakKb());
   }
 }
+
+void BM_PeakMemoryUnderHostileUpstreams(benchmark::State& state) {
+  PeakMemory(state, {"/endless", "/huge", "/endless", "/huge", "/endless", "/huge", "/endless", "/huge"});
+}
 BENCHMARK(BM_PeakMemoryUnderHostileUpstreams)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// One dense feed, and four at once (as many as the bridge fetches together).
+void BM_PeakMemoryUnderDenseFeeds(benchmark::State& state) {
+  PeakMemory(state, std::vector<std::string>(static_cast<size_t>(state.range(0)), "/dense"));
+}
+BENCHMARK(BM_PeakMemoryUnderDenseFeeds)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 }  // namespace

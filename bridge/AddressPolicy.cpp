@@ -103,6 +103,35 @@ std::optional<AddressClass> ClassifyHost(std::string_view host) {
   return std::nullopt;
 }
 
+bool ReachesThisMachine(const sockaddr* address) {
+  if (!address) return false;
+  if (ClassifyAddress(address) == AddressClass::Loopback) return true;
+  if (address->sa_family == AF_INET)
+    return (ntohl(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr) >> 24) == 0;
+  if (address->sa_family != AF_INET6) return false;
+  const unsigned char* b = reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr.s6_addr;
+  static const unsigned char kZero[16] = {};
+  static const unsigned char kMapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+  return std::memcmp(b, kZero, 16) == 0 || (std::memcmp(b, kMapped, 12) == 0 && b[12] == 0);
+}
+
+std::optional<bool> HostReachesThisMachine(std::string_view host) {
+  std::string h(host);
+  for (char& c : h) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (!h.empty() && h.back() == '.') h.pop_back();
+  if (h == "localhost" || h.ends_with(".localhost")) return true;
+  if (h.size() >= 2 && h.front() == '[' && h.back() == ']') h = h.substr(1, h.size() - 2);
+  sockaddr_in6 a6{};
+  a6.sin6_family = AF_INET6;
+  if (inet_pton(AF_INET6, h.c_str(), &a6.sin6_addr) == 1) return ReachesThisMachine(reinterpret_cast<sockaddr*>(&a6));
+  // inet_aton reads every IPv4 form the resolver does: 127.1, 0x7f.1, 2130706433.
+  sockaddr_in a4{};
+  a4.sin_family = AF_INET;
+  if (!h.empty() && h.find_first_not_of("0123456789abcdefx.") == std::string::npos && inet_aton(h.c_str(), &a4.sin_addr))
+    return ReachesThisMachine(reinterpret_cast<sockaddr*>(&a4));
+  return std::nullopt;
+}
+
 int PortOf(const sockaddr* address) {
   if (!address) return 0;
   if (address->sa_family == AF_INET) return ntohs(reinterpret_cast<const sockaddr_in*>(address)->sin_port);

@@ -5,11 +5,12 @@
 #include <string>
 
 #include "bridge/BridgeService.h"
+#include "bridge/ProxySetup.h"
 
 namespace bridge {
 
 struct BridgeOptions {
-  static constexpr int kDefaultPort = 8411;
+  static constexpr int kDefaultPort = ProxySetup::kSocketPort;
   enum class Action { Serve, Enable, Disable, Help };
 
   Action action = Action::Serve;

@@ -1,7 +1,9 @@
 #include "bridge/BridgeServer.h"
 
 #include <microhttpd.h>
+#include <sys/socket.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
@@ -74,11 +76,14 @@ void OnCompleted(void* cls, MHD_Connection*, void** reqCls, MHD_RequestTerminati
   *reqCls = nullptr;
 }
 
-void OnConnection(void* cls, MHD_Connection*, void**, MHD_ConnectionNotificationCode code) {
+void OnConnection(void* cls, MHD_Connection* connection, void**, MHD_ConnectionNotificationCode code) {
   auto* server = static_cast<BridgeServer*>(cls);
   if (code == MHD_CONNECTION_NOTIFY_STARTED) {
     server->FOpen.fetch_add(1);
+    if (const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD))
+      server->Arriving(connection, info->connect_fd);
   } else {
+    server->Arrived(connection);
     server->FOpen.fetch_sub(1);
     server->Touch();
   }
@@ -107,6 +112,7 @@ MHD_Result OnRequest(void* cls, MHD_Connection* connection, const char* url, con
 
   if (!state->begun) {
     state->begun = true;
+    server->Arrived(connection);
     const char* host = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_HOST);
     state->answer = service.Begin(method ? method : "", state->target, host ? host : "");
     if (state->answer.reply || state->answer.job->Done()) return Reply(state, connection, service.Finish(state->answer));
@@ -164,6 +170,19 @@ void BridgeServer::Wait(const std::shared_ptr<Waker>& waker, Clock::time_point d
   FTimerWake.notify_all();
 }
 
+void BridgeServer::Arriving(MHD_Connection* connection, int fd) {
+  {
+    std::lock_guard<std::mutex> lock(FMutex);
+    FArriving[connection] = Arrival{fd, Clock::now() + FOptions.requestArrival};
+  }
+  FTimerWake.notify_all();
+}
+
+void BridgeServer::Arrived(MHD_Connection* connection) {
+  std::lock_guard<std::mutex> lock(FMutex);
+  FArriving.erase(connection);
+}
+
 void BridgeServer::Touch() {
   std::lock_guard<std::mutex> lock(FMutex);
   FLastActivity = Clock::now();
@@ -189,12 +208,21 @@ void BridgeServer::RunTimer() {
       lock.lock();
       continue;
     }
-    if (FDeadlines.empty()) {
-      FTimerWake.wait(lock);
-    } else {
-      const Clock::time_point next = FDeadlines.begin()->first;  // a copy: the map may change while we wait
-      FTimerWake.wait_until(lock, next);
+    // Too slow to arrive: the server's thread sees the connection end and
+    // closes it as if the client had gone.
+    Clock::time_point next = Clock::time_point::max();
+    for (auto it = FArriving.begin(); it != FArriving.end();) {
+      if (it->second.deadline <= now) {
+        ::shutdown(it->second.fd, SHUT_RDWR);
+        it = FArriving.erase(it);
+      } else {
+        next = std::min(next, it->second.deadline);
+        ++it;
+      }
     }
+    if (!FDeadlines.empty()) next = std::min(next, FDeadlines.begin()->first);
+    if (next == Clock::time_point::max()) FTimerWake.wait(lock);
+    else FTimerWake.wait_until(lock, next);
   }
 }
 

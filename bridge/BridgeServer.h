@@ -27,7 +27,10 @@ struct ServerOptions {
   // Well inside the saver's five seconds.
   std::chrono::milliseconds replyDeadline{3500};
   unsigned connectionLimit = 1024;
-  unsigned idleConnectionSeconds = 10;  // slow clients are dropped after this
+  unsigned idleConnectionSeconds = 10;  // silent clients are dropped after this
+  // A request must have arrived whole this long after its connection opened:
+  // a client that trickles a byte now and then is never silent for long.
+  std::chrono::seconds requestArrival{10};
   std::size_t connectionMemory = 16384; // bounds the request line and headers
   bool logRequests = true;
 };
@@ -51,6 +54,9 @@ class BridgeServer {
   struct Waker;
   struct RequestState;
   void Wait(const std::shared_ptr<Waker>& waker, std::chrono::steady_clock::time_point deadline);
+  // A connection opened, and its request arrived (or it closed).
+  void Arriving(MHD_Connection* connection, int fd);
+  void Arrived(MHD_Connection* connection);
   void Touch();
   BridgeService& Service() { return FService; }
   const ServerOptions& Options() const { return FOptions; }
@@ -66,6 +72,13 @@ class BridgeServer {
   mutable std::mutex FMutex;
   std::condition_variable FTimerWake;
   std::multimap<std::chrono::steady_clock::time_point, std::weak_ptr<Waker>> FDeadlines;
+  struct Arrival {
+    int fd;
+    std::chrono::steady_clock::time_point deadline;
+  };
+  // Connections whose request is still arriving. An entry goes before MHD
+  // closes the socket, so under FMutex the descriptor is still this one's.
+  std::map<MHD_Connection*, Arrival> FArriving;
   bool FTimerStop = false;
   std::thread FTimer;
   std::chrono::steady_clock::time_point FLastActivity;

@@ -15,6 +15,7 @@
 #include "bridge/MetNoSource.h"
 #include "bridge/NewsAddress.h"
 #include "bridge/OpenMeteoSource.h"
+#include "config/MakerSite.h"
 
 namespace bridge {
 
@@ -22,7 +23,8 @@ namespace {
 
 constexpr std::size_t kMaxUpstreamBytes = 4u << 20;
 constexpr const char* kXml = "text/xml; charset=UTF-8";
-constexpr const char* kFeedAgent = "brisvane-bridge/1.0 (feed reader of the Brisvane Screensaver)";
+const std::string kFeedAgent =
+    std::string("brisvane-bridge/1.0 (feed reader of the Brisvane Screensaver; ") + config::kMakerSite + ")";
 
 std::string CharsetOf(const std::string& contentType) {
   const std::string lower = AsciiLower(contentType);

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "config/MakerSite.h"
+
 namespace bridge {
 
 struct DirectoryFeed {
@@ -22,7 +24,7 @@ struct DirectoryCategory {
 
 class FeedDirectory {
  public:
-  static constexpr std::string_view kHost = "www.tarrowind.example";
+  static constexpr std::string_view kHost = config::kMakerHost;
   static constexpr std::string_view kCategoryPath = "/rssdir/category.php";
   static constexpr std::string_view kFeedListPath = "/rssdir/rsslist.php";
 

@@ -1,11 +1,14 @@
 #include "bridge/FeedNormaliser.h"
 
+#include <iconv.h>
 #include <libxml/HTMLparser.h>
+#include <libxml/hash.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -173,28 +176,27 @@ constexpr NamedEntity kHtmlEntities[] = {
 };
 
 // Undeclared HTML entity references become character references, which XML
-// reads in any encoding. Only where the document declares no entities itself.
-std::string WithHtmlEntities(std::string_view body) {
-  std::string out;
-  if (body.find("<!DOCTYPE") != std::string_view::npos) return std::string(body);
-  out.reserve(body.size());
-  for (std::size_t i = 0; i < body.size(); ++i) {
-    if (body[i] == '&') {
-      const std::size_t semi = body.find(';', i + 1);
-      if (semi != std::string_view::npos && semi - i <= 8) {
-        const std::string_view name = body.substr(i + 1, semi - i - 1);
-        const NamedEntity* found = nullptr;
-        for (const NamedEntity& e : kHtmlEntities)
-          if (e.name == name) found = &e;
-        if (found) {
-          out += "&#" + std::to_string(found->codePoint) + ";";
-          i = semi;
-          continue;
-        }
-      }
-    }
-    out += body[i];
+// reads in any encoding. Only where the document declares no entities itself;
+// nothing when there is none to change, so a large body is not copied.
+std::optional<std::string> WithHtmlEntities(std::string_view body) {
+  std::optional<std::string> out;
+  if (body.find("<!DOCTYPE") != std::string_view::npos) return out;
+  std::size_t copied = 0;  // bytes of body already in out
+  for (std::size_t i = body.find('&'); i != std::string_view::npos; i = body.find('&', i + 1)) {
+    const std::size_t semi = body.substr(i + 1, 8).find(';');
+    if (semi == std::string_view::npos) continue;
+    const std::string_view name = body.substr(i + 1, semi);
+    const NamedEntity* found = nullptr;
+    for (const NamedEntity& e : kHtmlEntities)
+      if (e.name == name) found = &e;
+    if (!found) continue;
+    if (!out) out.emplace().reserve(body.size() + 64);
+    out->append(body.substr(copied, i - copied));
+    *out += "&#" + std::to_string(found->codePoint) + ";";
+    i += semi + 1;
+    copied = i + 1;
   }
+  if (out) out->append(body.substr(copied));
   return out;
 }
 
@@ -340,11 +342,181 @@ std::optional<FeedContent> ReadDocument(const xmlNode* root) {
   return feed;
 }
 
-Doc Parse(std::string_view body, const std::string& encoding) {
+// Counts the nodes the tree builder is about to make and stops the parser
+// once kMaxNodes are spent; later events are dropped. Entity contents are
+// parsed with contexts of their own, so the budget belongs to the thread.
+struct NodeBudget {
+  xmlParserCtxtPtr document = nullptr;
+  xmlSAXHandler inner{};
+  long left = FeedNormaliser::kMaxNodes;
+  bool spent = false;
+};
+thread_local NodeBudget* tBudget = nullptr;
+
+bool Spend(void* ctx, long nodes) {
+  NodeBudget& b = *tBudget;
+  if (!b.spent && (b.left -= nodes) >= 0) return true;
+  if (!b.spent) {
+    b.spent = true;
+    xmlStopParser(static_cast<xmlParserCtxtPtr>(ctx));
+    xmlStopParser(b.document);
+  }
+  return false;
+}
+
+void StartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri, int nbNamespaces,
+                  const xmlChar** namespaces, int nbAttributes, int nbDefaulted, const xmlChar** attributes) {
+  // An attribute is a node and its value another.
+  if (Spend(ctx, 1 + nbNamespaces + 2L * nbAttributes))
+    tBudget->inner.startElementNs(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes, nbDefaulted,
+                                  attributes);
+}
+void EndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri) {
+  if (!tBudget->spent) tBudget->inner.endElementNs(ctx, localname, prefix, uri);
+}
+void Characters(void* ctx, const xmlChar* text, int length) {
+  if (Spend(ctx, 1)) tBudget->inner.characters(ctx, text, length);
+}
+void Blanks(void* ctx, const xmlChar* text, int length) {
+  if (Spend(ctx, 1)) tBudget->inner.ignorableWhitespace(ctx, text, length);
+}
+void CData(void* ctx, const xmlChar* text, int length) {
+  if (Spend(ctx, 1)) tBudget->inner.cdataBlock(ctx, text, length);
+}
+void Reference(void* ctx, const xmlChar* name) {
+  if (Spend(ctx, 1)) tBudget->inner.reference(ctx, name);
+}
+void Comment(void* ctx, const xmlChar* text) {
+  if (Spend(ctx, 1)) tBudget->inner.comment(ctx, text);
+}
+void Instruction(void* ctx, const xmlChar* target, const xmlChar* data) {
+  if (Spend(ctx, 1)) tBudget->inner.processingInstruction(ctx, target, data);
+}
+void EntityDeclaration(void* ctx, const xmlChar* name, int type, const xmlChar* publicId, const xmlChar* systemId,
+                       xmlChar* content) {
+  if (Spend(ctx, 1)) tBudget->inner.entityDecl(ctx, name, type, publicId, systemId, content);
+}
+void AttributeDeclaration(void* ctx, const xmlChar* element, const xmlChar* name, int type, int def,
+                          const xmlChar* defaultValue, xmlEnumerationPtr tree) {
+  if (Spend(ctx, 1)) tBudget->inner.attributeDecl(ctx, element, name, type, def, defaultValue, tree);
+  else xmlFreeEnumeration(tree);  // the handler would have taken it
+}
+void ElementDeclaration(void* ctx, const xmlChar* name, int type, xmlElementContentPtr content) {
+  if (Spend(ctx, 1)) tBudget->inner.elementDecl(ctx, name, type, content);
+}
+// The internal subset is complete. Its attribute defaults would be added to
+// every matching element after comparing each with all the element's
+// attributes: thousands of them make every such element cost seconds, and
+// feeds have no use for them.
+void ExternalSubset(void* ctx, const xmlChar* name, const xmlChar* externalId, const xmlChar* systemId) {
+  if (tBudget->spent) return;
+  tBudget->inner.externalSubset(ctx, name, externalId, systemId);
+  auto* ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+  if (ctxt->attsDefault) {
+    xmlHashFree(ctxt->attsDefault, xmlHashDefaultDeallocator);
+    ctxt->attsDefault = nullptr;
+  }
+}
+
+struct ContextFree {
+  void operator()(xmlParserCtxt* c) const { xmlFreeParserCtxt(c); }
+};
+
+// cut: whether the node budget ended the parse early.
+Doc Parse(std::string_view body, const std::string& encoding, bool& cut) {
   int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_RECOVER | XML_PARSE_NOCDATA;
   if (!encoding.empty()) options |= XML_PARSE_IGNORE_ENC;
-  return Doc(xmlReadMemory(body.data(), static_cast<int>(body.size()), nullptr,
-                           encoding.empty() ? nullptr : encoding.c_str(), options));
+  std::unique_ptr<xmlParserCtxt, ContextFree> ctxt(xmlNewParserCtxt());
+  if (!ctxt || !ctxt->sax) return nullptr;
+  NodeBudget budget;
+  budget.document = ctxt.get();
+  budget.inner = *ctxt->sax;
+  xmlSAXHandler& sax = *ctxt->sax;
+  auto wrap = [](auto& handler, auto counting) {
+    if (handler) handler = counting;
+  };
+  wrap(sax.startElementNs, StartElement);
+  wrap(sax.endElementNs, EndElement);
+  wrap(sax.characters, Characters);
+  wrap(sax.ignorableWhitespace, Blanks);
+  wrap(sax.cdataBlock, CData);
+  wrap(sax.reference, Reference);
+  wrap(sax.comment, Comment);
+  wrap(sax.processingInstruction, Instruction);
+  wrap(sax.entityDecl, EntityDeclaration);
+  wrap(sax.attributeDecl, AttributeDeclaration);
+  wrap(sax.elementDecl, ElementDeclaration);
+  wrap(sax.externalSubset, ExternalSubset);
+  tBudget = &budget;
+  Doc doc(xmlCtxtReadMemory(ctxt.get(), body.data(), static_cast<int>(body.size()), nullptr,
+                            encoding.empty() ? nullptr : encoding.c_str(), options));
+  tBudget = nullptr;
+  cut = budget.spent;
+  return doc;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Where a construct without attributes that starts at i ends (comment, CDATA
+// section, processing instruction), or npos when none starts there.
+std::size_t PastOpaque(std::string_view text, std::size_t i) {
+  struct Span {
+    std::string_view open, close;
+  };
+  static constexpr Span kSpans[] = {{"<!--", "-->"}, {"<![CDATA[", "]]>"}, {"<?", "?>"}};
+  for (const Span& s : kSpans)
+    if (text.compare(i, s.open.size(), s.open) == 0) {
+      const std::size_t end = text.find(s.close, i + s.open.size());
+      return end == std::string_view::npos ? text.size() : end + s.close.size();
+    }
+  return std::string_view::npos;
+}
+
+// Encodings in which the bytes of < = > " ' and the blanks only ever stand
+// for those characters, so the markup can be checked on the raw bytes.
+bool KeepsAsciiMarkup(const std::string& encoding) {
+  return encoding == "UTF-8" || encoding == "GB18030" || encoding.starts_with("WINDOWS-125") ||
+         encoding.starts_with("ISO-8859-");
+}
+
+// The encoding libxml2 detects in a wide body, by its byte order mark or the
+// zero bytes around its first character.
+const char* WideEncoding(std::string_view b) {
+  auto at = [&b](std::size_t i) { return i < b.size() ? static_cast<unsigned char>(b[i]) : 0xFFu; };
+  if (at(0) == 0xFF && at(1) == 0xFE) return at(2) == 0 && at(3) == 0 ? "UTF-32LE" : "UTF-16LE";
+  if (at(0) == 0 && at(1) == 0) return "UTF-32BE";
+  if (at(0) == 0xFE && at(1) == 0xFF) return "UTF-16BE";
+  if (at(2) == 0 && at(3) == 0) return "UTF-32LE";
+  return at(0) == 0 ? "UTF-16BE" : "UTF-16LE";
+}
+
+// The body as UTF-8, for checking its markup only: bytes the encoding does
+// not know are skipped (the parser stops at them). Empty when iconv does not
+// know the encoding, which libxml2 then cannot read either.
+std::string DecodedForCheck(std::string_view body, const char* encoding) {
+  iconv_t cd = iconv_open("UTF-8", encoding);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+  std::string out(body.size() * 2 + 16, '\0');
+  char* in = const_cast<char*>(body.data());
+  std::size_t inLeft = body.size(), done = 0;
+  while (inLeft > 0) {
+    char* to = out.data() + done;
+    std::size_t outLeft = out.size() - done;
+    const std::size_t r = iconv(cd, &in, &inLeft, &to, &outLeft);
+    done = out.size() - outLeft;
+    if (r != static_cast<std::size_t>(-1)) break;
+    if (errno == E2BIG) {
+      out.resize(out.size() * 2);
+    } else if (errno == EILSEQ) {
+      ++in;
+      --inLeft;
+    } else {
+      break;  // a sequence cut short at the end
+    }
+  }
+  iconv_close(cd);
+  out.resize(done);
+  return out;
 }
 
 // Ampersands in item titles are written twice escaped: the ticker decodes its
@@ -441,10 +613,40 @@ void AppendHtmlText(const xmlNode* n, std::string& out, int depth) {
 
 }  // namespace
 
+bool HasCrowdedTag(std::string_view markup, bool html) {
+  for (std::size_t i = markup.find('<'); i != std::string_view::npos;) {
+    if (!html) {
+      if (const std::size_t end = PastOpaque(markup, i); end != std::string_view::npos) {
+        i = markup.find('<', end);
+        continue;
+      }
+    }
+    std::size_t count = 0, j = i + 1;
+    char quote = 0;
+    bool blank = false;
+    for (; j < markup.size() && markup[j] != '<'; ++j) {
+      const char c = markup[j];
+      if (!quote && c == '>') break;
+      const bool isBlank = IsBlank(c);
+      if ((c == '=' || (html && isBlank && !blank)) && ++count > FeedNormaliser::kMaxAttributes) return true;
+      blank = isBlank;
+      if (quote) {
+        if (c == quote) quote = 0;
+      } else if (c == '"' || c == '\'') {
+        quote = c;
+      }
+    }
+    i = markup.find('<', j);
+  }
+  return false;
+}
+
 std::string HtmlToText(std::string_view html) {
   InitialiseOnce();
   if (html.empty()) return {};
-  const std::string wrapped = "<html><body><div>" + std::string(html.substr(0, kMaxFieldBytes)) + "</div></body></html>";
+  const std::string_view fragment = html.substr(0, kMaxFieldBytes);
+  if (HasCrowdedTag(fragment, true)) return {};
+  const std::string wrapped = "<html><body><div>" + std::string(fragment) + "</div></body></html>";
   Doc doc(htmlReadMemory(wrapped.data(), static_cast<int>(wrapped.size()), nullptr, "UTF-8",
                          HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET));
   if (!doc) return std::string(html);
@@ -468,11 +670,18 @@ std::optional<FeedContent> FeedNormaliser::Read(std::string_view body, std::stri
   if (body.empty() || body.size() > kMaxBodyBytes) return std::nullopt;
   const std::string encoding = FeedEncoding(body, httpCharset);
   if (body.starts_with("\xEF\xBB\xBF")) body.remove_prefix(3);
-  const std::string text = encoding.empty() ? std::string(body) : WithHtmlEntities(body);
-  body = text;
-  Doc doc = Parse(body, encoding);
+  const std::optional<std::string> withEntities = encoding.empty() ? std::nullopt : WithHtmlEntities(body);
+  if (withEntities) body = *withEntities;
+  // The raw bytes for the Latin-1 reading below, the decoded text for any
+  // encoding that may hide markup in other bytes.
+  if (HasCrowdedTag(body, false)) return std::nullopt;
+  if (!KeepsAsciiMarkup(encoding) &&
+      HasCrowdedTag(DecodedForCheck(body, encoding.empty() ? WideEncoding(body) : encoding.c_str()), false))
+    return std::nullopt;
+  bool cut = false;
+  Doc doc = Parse(body, encoding, cut);
   // An encoding iconv does not know or bytes it cannot convert: Latin-1 reads any byte.
-  if (!doc && !encoding.empty()) doc = Parse(body, "ISO-8859-1");
+  if (!doc && !cut && !encoding.empty()) doc = Parse(body, "ISO-8859-1", cut);
   if (!doc) return std::nullopt;
   const xmlNode* root = xmlDocGetRootElement(doc.get());
   if (!root) return std::nullopt;

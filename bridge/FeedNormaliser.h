@@ -29,6 +29,15 @@ class FeedNormaliser {
   static constexpr std::size_t kMaxEntries = 100;
   static constexpr std::size_t kMaxTitleBytes = 300;
   static constexpr std::size_t kMaxBodyBytes = 16u << 20;
+  // Tree nodes one document may make (elements, attributes, text, references,
+  // declarations): far more than a hundred rich entries need. Past it the
+  // parse stops and what was read so far is used, so a body of densely packed
+  // empty elements costs a few megabytes, not a hundred.
+  static constexpr long kMaxNodes = 50000;
+  // Attributes one tag may carry. libxml2 compares each new attribute with
+  // every one before it, so a tag of thousands costs seconds of processor
+  // time; such a document is not read as a feed.
+  static constexpr std::size_t kMaxAttributes = 256;
 
   // httpCharset: the charset parameter of the reply's Content-Type, if any.
   // Nothing when the body is not a feed: such a reply is passed on unchanged.
@@ -47,8 +56,15 @@ class FeedNormaliser {
 // libxml2 should detect it itself (UTF-16 and UTF-32).
 std::string FeedEncoding(std::string_view body, std::string_view httpCharset);
 
-// Plain text of an HTML fragment: tags dropped, entities decoded.
+// Plain text of an HTML fragment: tags dropped, entities decoded. Empty for
+// a fragment with a tag of more than kMaxAttributes attributes.
 std::string HtmlToText(std::string_view html);
+// Whether some tag of the markup may carry more than kMaxAttributes
+// attributes, or its DTD declares more than four times as many defaults.
+// Counts generously: every '=' from a '<' to the '>' that ends the tag outside
+// quotes, or to the next '<', where the parser ends the tag's attributes too;
+// in HTML, where values are optional, every run of blanks as well.
+bool HasCrowdedTag(std::string_view markup, bool html);
 // Runs of white space (and no-break spaces, and control bytes) become one
 // blank; none at either end.
 std::string CollapseWhitespace(std::string_view text);

@@ -11,15 +11,17 @@
 
 #include "bridge/LocationCoordinates.h"
 #include "bridge/WeatherReport.h"
+#include "config/MakerSite.h"
 
 namespace bridge {
 
 class MetNoSource {
  public:
   static constexpr std::string_view kDefaultBase = "https://api.met.no";
-  // The service refuses requests without an identifying agent.
-  static constexpr std::string_view kUserAgent =
-      "brisvane-bridge/1.0 (Brisvane Screensaver local weather bridge)";
+  // The service's terms: the application's name and a way to reach its
+  // maker; requests without them are refused.
+  static inline const std::string kUserAgent =
+      std::string("brisvane-bridge/1.0 (Brisvane Screensaver local weather bridge; ") + config::kMakerSite + ")";
   static constexpr int kMaxDays = 5;
 
   static std::string RequestUrl(std::string_view base, const Coordinates& where);

@@ -7,10 +7,6 @@
 
 namespace bridge {
 
-namespace {
-
-}  // namespace
-
 ProxyEnvironment::ProxyEnvironment(EnvironmentLookup lookup, int ownPort)
     : FLookup(std::move(lookup)), FOwnPort(ownPort) {}
 
@@ -36,7 +32,7 @@ bool ProxyEnvironment::PointsAtBridge(const std::string& proxy) const {
   if (!url) return false;
   const bool explicitPort = text.find(':', text.find("://") + 3) != std::string::npos;
   const int port = explicitPort ? url->port : 1080;  // libcurl's default proxy port
-  return port == FOwnPort && ClassifyHost(url->host) == AddressClass::Loopback;
+  return port == FOwnPort && HostReachesThisMachine(url->host).value_or(false);
 }
 
 std::string ProxyEnvironment::ProxyFor(const Url& url) const {

@@ -1,8 +1,9 @@
 // The proxy a user behind one has named in the environment, chosen per
 // address the way libcurl would (http_proxy in lower case only, https_proxy,
-// all_proxy, no_proxy), except that a proxy on loopback at the bridge's own
-// port is ignored: a user who points http_proxy at the bridge for the saver
-// must not send the bridge into itself.
+// all_proxy, no_proxy), except that a proxy at the bridge's own port on this
+// machine (loopback or 0.0.0.0, in any form) is ignored: a user who points
+// http_proxy at the bridge for the saver must not send the bridge into itself.
+// A name that resolves to this machine is caught when the fetcher connects.
 #pragma once
 
 #include <functional>

@@ -36,6 +36,7 @@ struct Transfer {
   const FetcherOptions* options = nullptr;
   const FetchRequest* request = nullptr;
   bool viaProxy = false;
+  bool proxyIsBridge = false;
   bool refusedAddress = false;
   bool tooLarge = false;
   std::string body;
@@ -83,6 +84,11 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 curl_socket_t OnOpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
   auto* t = static_cast<Transfer*>(user);
   const sockaddr* sa = &address->addr;
+  // A proxy name that resolves to the bridge itself: the hop goes direct instead.
+  if (t->viaProxy && ReachesThisMachine(sa) && PortOf(sa) == t->options->ownPort) {
+    t->proxyIsBridge = true;
+    return CURL_SOCKET_BAD;
+  }
   bool allowed = t->viaProxy;  // the user's own proxy, wherever it is
   if (!allowed) {
     const AddressClass kind = ClassifyAddress(sa);
@@ -168,6 +174,7 @@ FetchResult UpstreamFetcher::Fetch(const FetchRequest& request) const {
   }
 
   std::string current = request.url;
+  bool direct = false;  // the proxy turned out to be the bridge itself
   for (int hop = 0;; ++hop) {
     std::optional<Url> url = Url::Parse(current);
     if (!url) {
@@ -188,8 +195,9 @@ FetchResult UpstreamFetcher::Fetch(const FetchRequest& request) const {
       result.error = "timed out";
       return result;
     }
-    const std::string proxy = FProxies.ProxyFor(*url);
+    const std::string proxy = direct ? std::string() : FProxies.ProxyFor(*url);
     t.viaProxy = !proxy.empty();
+    t.proxyIsBridge = false;
     t.body.clear();
     t.headers.clear();
     curl_easy_setopt(h, CURLOPT_URL, current.c_str());
@@ -201,6 +209,11 @@ FetchResult UpstreamFetcher::Fetch(const FetchRequest& request) const {
     const CURLcode code = curl_easy_perform(h);
     result.finalUrl = current;
     result.redirects = hop;
+    if (code != CURLE_OK && t.proxyIsBridge) {
+      direct = true;
+      --hop;  // the same hop again
+      continue;
+    }
     if (code != CURLE_OK) {
       using O = FetchResult::Outcome;
       if (t.tooLarge || code == CURLE_FILESIZE_EXCEEDED) result.outcome = O::TooLarge;

@@ -129,6 +129,15 @@ TEST(ProxyEnvironment, ChoosesAsLibcurlDoesButNeverTheBridgeItself) {
       {{{"http_proxy", "http://127.0.0.1:8411"}}, "http://a.example/", ""},
       {{{"http_proxy", "localhost:8411"}}, "http://a.example/", ""},
       {{{"http_proxy", "http://127.0.0.1:3128"}}, "http://a.example/", "http://127.0.0.1:3128"},
+      // The bridge's own port on this machine, in the other forms that reach it.
+      {{{"http_proxy", "http://0.0.0.0:8411"}}, "http://a.example/", ""},
+      {{{"http_proxy", "[::]:8411"}}, "http://a.example/", ""},
+      {{{"http_proxy", "http://[::1]:8411/"}}, "http://a.example/", ""},
+      {{{"http_proxy", "http://[::ffff:127.0.0.1]:8411"}}, "http://a.example/", ""},
+      {{{"https_proxy", "http://127.1:8411"}}, "https://a.example/", ""},
+      {{{"all_proxy", "http://2130706433:8411"}}, "http://a.example/", ""},
+      {{{"http_proxy", "http://LOCALHOST.:8411"}}, "http://a.example/", ""},
+      {{{"http_proxy", "http://0.0.0.0:3128"}}, "http://a.example/", "http://0.0.0.0:3128"},
       {{{"http_proxy", "http://bridge.example:8411"}}, "http://a.example/", "http://bridge.example:8411"},
   };
   for (const Case& c : cases) {

@@ -149,6 +149,13 @@ HostileProxy::HostileProxy() {
       c.Send("HTTP/1.1 200 OK\r\nContent-Length: 52428800\r\n\r\n");
       for (int i = 0; i < 800 && c.Send(chunk); ++i) {
       }
+    } else if (path == "/dense") {
+      static const std::string dense = [] {
+        std::string body = "<rss><channel><title>Dense</title><link>l</link><item><title>first</title></item>";
+        for (int i = 0; i < 1000000; ++i) body += "<a/>";
+        return body + "</channel></rss>";
+      }();
+      c.Send(Rss(dense));
     } else if (path == "/loop") {
       c.Send(FakeUpstream::Reply("302 Found", "Location: http://hostile.example/loop\r\n", ""));
     } else if (path == "/file") {

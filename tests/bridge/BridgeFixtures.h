@@ -63,8 +63,9 @@ struct NewsFeeds {
 // A user's http proxy on loopback that plays the hostile upstreams by path,
 // whatever the host: "/silent" never answers, "/endless" and "/huge" send
 // without end or 50 MB, "/loop" redirects to itself, "/file", "/local" and
-// "/localhost" redirect to file:// and to a fake on loopback; anything else
-// is a small good feed.
+// "/localhost" redirect to file:// and to a fake on loopback, "/dense" is a
+// feed of one item ("first") and then a million empty elements, just under
+// the bridge's upstream cap; anything else is a small good feed.
 class HostileProxy {
  public:
   HostileProxy();

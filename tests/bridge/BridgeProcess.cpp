@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -111,8 +112,13 @@ BridgeProcess::BridgeProcess(const Launch& launch) {
   envp.push_back(nullptr);
   for (std::string& s : argv) args.push_back(s.data());
   args.push_back(nullptr);
+  const pid_t parent = ::getpid();
   FPid = ::fork();
   if (FPid == 0) {
+    // A test that dies before its destructors run (a crash, a sanitizer's
+    // abort, a kill) takes the program with it instead of leaving it running.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(126);
     const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int in = ::open("/dev/null", O_RDONLY);

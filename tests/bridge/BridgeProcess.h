@@ -2,7 +2,8 @@
 // a test: its own environment (no proxy variables unless given), stdout and
 // stderr in files, and the port it printed. With a listening socket it is started the way systemd starts it
 // (the socket as descriptor 3, LISTEN_FDS and LISTEN_PID), optionally through
-// systemd-socket-activate.
+// systemd-socket-activate. The program is killed when the thread that started
+// it ends, so even a test that crashes or is killed leaves nothing running.
 #pragma once
 
 #include <sys/types.h>

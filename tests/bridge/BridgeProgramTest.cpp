@@ -6,6 +6,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sched.h>
 #include <sys/socket.h>
@@ -24,6 +25,7 @@
 #include "SaverSide.h"
 #include "TestCa.h"
 #include "WeatherSamples.h"
+#include "config/MakerSite.h"
 #include "online/FeedText.h"
 
 namespace {
@@ -96,7 +98,10 @@ TEST(BridgeProgram, WeatherFromMetNo) {
   EXPECT_EQ(Weather(CutWeatherReply(c.body)), "12 10 16 2 12");
   EXPECT_NE(f.body.find("Data from MET Norway"), std::string::npos);
   ASSERT_FALSE(metno.Requests().empty());
-  EXPECT_NE(metno.Requests()[0].Header("User-Agent").find("brisvane-bridge"), std::string::npos);
+  // The service's terms: the application and a contact.
+  const std::string agent = metno.Requests()[0].Header("User-Agent");
+  EXPECT_TRUE(agent.starts_with("brisvane-bridge/")) << agent;
+  EXPECT_NE(agent.find(config::kMakerSite), std::string::npos) << agent;
 }
 
 TEST(BridgeProgram, NewsInEveryFormComesOutAsTheTickersTitles) {
@@ -199,6 +204,7 @@ TEST(BridgeProgram, HostileUpstreamsNeverHoldTheSaverNorTheBridge) {
   struct Case {
     const char* url;
     int status;
+    std::string line = "*** Not Available Now ***";
   };
   const Case cases[] = {
       {"http://hostile.example/silent", 504},
@@ -213,6 +219,7 @@ TEST(BridgeProgram, HostileUpstreamsNeverHoldTheSaverNorTheBridge) {
       {"http://169.254.169.254/latest/meta-data/", 403},
       {"http://[fd00::1]/", 403},
       {"http://localhost/", 403},
+      {"http://hostile.example/dense", 200, TickerLine({"first"})},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.url);
@@ -220,7 +227,17 @@ TEST(BridgeProgram, HostileUpstreamsNeverHoldTheSaverNorTheBridge) {
     EXPECT_TRUE(r.closed);
     EXPECT_LT(r.elapsedMs, kSaverTimeOutMs);
     EXPECT_EQ(r.status, c.status) << r.body.substr(0, 300);
-    EXPECT_EQ(CutNewsReply(r.body).RssLine, "*** Not Available Now ***");
+    EXPECT_EQ(CutNewsReply(r.body).RssLine, c.line);
+  }
+  // Dense feeds, four at once as the bridge's workers take them.
+  std::vector<std::thread> clients;
+  std::vector<SaverReply> dense(4);
+  for (size_t i = 0; i < dense.size(); ++i)
+    clients.emplace_back([&, i] { dense[i] = bridge.Get("http://hostile.example/dense?" + std::to_string(i)); });
+  for (std::thread& t : clients) t.join();
+  for (const SaverReply& r : dense) {
+    EXPECT_EQ(r.status, 200);
+    EXPECT_LT(r.elapsedMs, kSaverTimeOutMs);
   }
   EXPECT_EQ(hostile.Secret().Connections(), 0);
   for (const FakeUpstream::Request& r : proxy.Requests())
@@ -322,6 +339,73 @@ TEST(BridgeProgram, HostileClientsAreRefusedOrBoundedAndTheBridgeKeepsServing) {
   EXPECT_TRUE(bridge.process.Running());
 }
 
+// A client that trickles its request a byte at a time is never silent for
+// long, so only a bound on the whole arrival frees its connection.
+TEST(BridgeProgram, ATricklingClientIsCutOffWhenItsRequestTakesTooLong) {
+  Bridge bridge({"--port", "0"});
+  ASSERT_GT(bridge.port, 0);
+  const auto start = std::chrono::steady_clock::now();
+  const int fd = Connect(bridge.port, true);
+  const std::string line = "GET http://www.tarrowind.example/rssdir/category.php HTTP/1.0\r\nX-Slow: ";
+  ASSERT_EQ(::send(fd, line.data(), line.size(), MSG_NOSIGNAL), static_cast<ssize_t>(line.size()));
+  bool closed = false;
+  for (int i = 0; i < 60 && !closed; ++i) {  // half a second a byte, at most thirty seconds
+    ::send(fd, "a", 1, MSG_NOSIGNAL);
+    closed = ClosedWithin(fd, 500);
+  }
+  ::close(fd);
+  const auto took = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+  EXPECT_TRUE(closed) << "still open after " << took.count() << " s";
+  EXPECT_LT(took.count(), 20);
+  EXPECT_EQ(bridge.Get("http://www.tarrowind.example/rssdir/category.php").status, 200);
+}
+
+// A test that dies midway (a crash, a sanitizer's abort, a kill) runs no
+// destructor: the bridge it started must end with it all the same.
+TEST(BridgeProgram, TheBridgeEndsWithATestThatDies) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "brisvane-dying-XXXXXX").string();
+  ASSERT_TRUE(mkdtemp(pattern.data()));
+  const std::string folder = pattern;
+  int channel[2];
+  ASSERT_EQ(::pipe(channel), 0);
+  const pid_t watcher = ::fork();
+  ASSERT_GE(watcher, 0);
+  if (watcher == 0) {
+    // Orphans come to this process rather than to init, so their end is seen here.
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+    const pid_t test = ::fork();
+    if (test == 0) {
+      ::setenv("TMPDIR", folder.c_str(), 1);  // where the bridge's output goes, removed below
+      BridgeProcess bridge(BridgeProcess::Launch{{"--port", "0"}, {}});
+      const pid_t pid = bridge.WaitListening(kStartMs) > 0 ? bridge.Pid() : 0;
+      if (::write(channel[1], &pid, sizeof pid) != sizeof pid) ::_exit(1);
+      ::pause();
+      ::_exit(0);
+    }
+    pid_t bridgePid = 0;
+    if (test < 0 || ::read(channel[0], &bridgePid, sizeof bridgePid) != sizeof bridgePid || bridgePid <= 0) ::_exit(2);
+    ::kill(test, SIGKILL);
+    ::waitpid(test, nullptr, 0);
+    for (int i = 0; i < 1000; ++i) {  // ten seconds
+      if (::waitpid(bridgePid, nullptr, WNOHANG) == bridgePid) ::_exit(0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(bridgePid, SIGKILL);
+    ::waitpid(bridgePid, nullptr, 0);
+    ::_exit(3);
+  }
+  ::close(channel[0]);
+  ::close(channel[1]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(watcher, &status, 0), watcher);
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_NE(WEXITSTATUS(status), 2) << "the bridge did not start";
+  EXPECT_NE(WEXITSTATUS(status), 3) << "the bridge outlived the test that started it";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
 TEST(BridgeProgram, SocketActivationStartsOnTheFirstRequestAndExitsWhenIdle) {
   std::string pattern = (std::filesystem::temp_directory_path() / "brisvane-cachedir-XXXXXX").string();
   ASSERT_TRUE(mkdtemp(pattern.data()));
@@ -411,11 +495,15 @@ TEST(BridgeProgram, ClientsThatAreNotOnLoopbackAreRefused) {
     const int port = ntohs(any.sin_port);
     int code = 0;
     {
+      // Out of this block before leaving, so the bridge is stopped and reaped.
       BridgeProcess bridge(BridgeProcess::Launch{{}, {}, fd});
-      if (bridge.WaitListening(kStartMs) != port) ::_exit(4);
       const std::string request = testing_bridge::SaverRequestText("http://www.tarrowind.example/rssdir/category.php");
-      if (!FirstBytes("192.0.2.10", "192.0.2.10", port, request).empty()) code |= 1;
-      if (!FirstBytes("127.0.0.1", "127.0.0.1", port, request).starts_with("HTTP/1.0 200")) code |= 2;
+      if (bridge.WaitListening(kStartMs) != port) {
+        code = 4;
+      } else {
+        if (!FirstBytes("192.0.2.10", "192.0.2.10", port, request).empty()) code |= 1;
+        if (!FirstBytes("127.0.0.1", "127.0.0.1", port, request).starts_with("HTTP/1.0 200")) code |= 2;
+      }
     }
     ::_exit(code);
   }

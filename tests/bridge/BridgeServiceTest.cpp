@@ -1,4 +1,7 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netdb.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -8,6 +11,7 @@
 #include "FakeUpstream.h"
 #include "SaverSide.h"
 #include "WeatherSamples.h"
+#include "config/MakerSite.h"
 #include "bridge/BridgeService.h"
 
 namespace {
@@ -146,7 +150,10 @@ TEST(BridgeService, MetNoIsAskedAgainOnlyAfterExpiresAndWithItsLastModified) {
   ASSERT_EQ(fake.Requests().size(), 1u);
   const FakeUpstream::Request r = fake.Requests()[0];
   EXPECT_TRUE(r.target.starts_with("/weatherapi/locationforecast/2.0/compact?lat=38.9122&lon=-77.0177"));
-  EXPECT_NE(r.Header("User-Agent").find("brisvane-bridge"), std::string::npos);
+  // The service's terms: the application and a contact.
+  const std::string agent = r.Header("User-Agent");
+  EXPECT_TRUE(agent.starts_with("brisvane-bridge/")) << agent;
+  EXPECT_NE(agent.find(config::kMakerSite), std::string::npos) << agent;
   EXPECT_EQ(r.Header("If-Modified-Since"), "");
   EXPECT_NE(r.Header("Accept-Encoding"), "");
 
@@ -246,6 +253,44 @@ TEST(BridgeService, TheLastGoodReplyOutlivesARestartOnDisk) {
   EXPECT_EQ(online::CutNewsReply(r.body).NameNews, "Kept");
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);
+}
+
+// A proxy variable that leads back to the bridge, in whatever form, is passed
+// by: the fetch goes direct instead of round in circles until its deadline.
+TEST(UpstreamFetcher, AProxyThatIsTheBridgeItselfIsPassedBy) {
+  FakeUpstream self(FakeUpstream::Routes({{"/f", FakeUpstream::Reply("508 Loop Detected", "", "")}}));
+  FakeUpstream feeds(FakeUpstream::Routes({{"/f", FakeUpstream::Reply("200 OK", "", "direct")}}));
+  const std::string port = std::to_string(self.Port());
+  std::vector<std::string> proxies = {"http://0.0.0.0:" + port,     "http://[::]:" + port,
+                                      "http://[::1]:" + port,       "http://[::ffff:127.0.0.1]:" + port,
+                                      "http://127.1:" + port,       "http://2130706433:" + port,
+                                      "http://localhost.:" + port};
+  // A name only the resolver knows to be this machine is caught when the fetcher connects.
+  char host[256] = {};
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  addrinfo* found = nullptr;
+  if (gethostname(host, sizeof host - 1) == 0 && getaddrinfo(host, nullptr, &hints, &found) == 0 && found) {
+    if ((ntohl(reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr) >> 24) == 127)
+      proxies.push_back("http://" + std::string(host) + ":" + port);
+    freeaddrinfo(found);
+  }
+  for (const std::string& proxy : proxies) {
+    bridge::FetcherOptions o;
+    o.allowLoopback = true;
+    o.ownPort = self.Port();
+    o.environment = [&proxy](const char* name) -> const char* {
+      return std::string_view(name) == "http_proxy" ? proxy.c_str() : nullptr;
+    };
+    bridge::FetchRequest request;
+    request.url = feeds.Url("/f");
+    request.timeout = std::chrono::seconds(10);
+    const bridge::FetchResult r = bridge::UpstreamFetcher(o).Fetch(request);
+    EXPECT_TRUE(r.Ok()) << proxy << ": " << r.error;
+    EXPECT_EQ(r.body, "direct") << proxy;
+  }
+  EXPECT_EQ(self.Connections(), 0);
+  EXPECT_EQ(feeds.Connections(), static_cast<int>(proxies.size()));
 }
 
 }  // namespace

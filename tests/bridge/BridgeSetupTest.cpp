@@ -175,15 +175,77 @@ TEST(ProxySetup, EnableWithoutSettingsOrSystemd) {
   SystemctlLog systemctl;
   systemctl.result = -1;  // no systemctl on this machine
   std::ostringstream out;
-  ASSERT_EQ(ProxySetup::Enable(9000, out, systemctl.Runner()), 0);
+  ASSERT_EQ(ProxySetup::Enable(ProxySetup::kSocketPort, out, systemctl.Runner()), 0);
   const std::string written = testing_support::ReadText(home.RegFile());
   EXPECT_NE(written.find("\"UseProxy\"=dword:00000001"), std::string::npos);
-  EXPECT_NE(written.find("\"Port\"=\"9000\""), std::string::npos);
+  EXPECT_NE(written.find("\"Port\"=\"8411\""), std::string::npos);
   EXPECT_EQ(written.find("Brightness"), std::string::npos);  // the saver's own defaults stay its own
   EXPECT_NE(out.str().find("systemd is not there"), std::string::npos);
   // Enabling twice changes nothing more.
-  ASSERT_EQ(ProxySetup::Enable(9000, out, systemctl.Runner()), 0);
+  ASSERT_EQ(ProxySetup::Enable(ProxySetup::kSocketPort, out, systemctl.Runner()), 0);
   EXPECT_EQ(testing_support::ReadText(home.RegFile()), written);
+}
+
+// The socket unit listens on 8411 only: enabling it for another port would
+// point the saver at a port nothing listens on.
+TEST(ProxySetup, EnableOnAnotherPortLeavesTheSocketToTheUser) {
+  TempConfigHome home;
+  SystemctlLog systemctl;
+  std::ostringstream out;
+  ASSERT_EQ(ProxySetup::Enable(9000, out, systemctl.Runner()), 0);
+  EXPECT_NE(testing_support::ReadText(home.RegFile()).find("\"Port\"=\"9000\""), std::string::npos);
+  EXPECT_TRUE(systemctl.calls.empty());
+  EXPECT_NE(out.str().find("\"brisvane-bridge --port 9000\""), std::string::npos) << out.str();
+}
+
+// A user who had a proxy of their own gets exactly it back, however often
+// and on whichever port the bridge was enabled in between.
+TEST(ProxySetup, DisableGivesBackTheUsersOwnProxy) {
+  std::string own = kSettings;
+  auto replace = [](std::string& text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+  };
+  replace(own, "\"UseProxy\"=dword:00000000", "\"UseProxy\"=dword:00000001");
+  replace(own, "\"Proxy\"=\"\"\r\n\"Port\"=\"\"", "\"Proxy\"=\"corp.example\"\r\n\"Port\"=\"3128\"");
+  struct Case {
+    const char* name;
+    std::vector<int> enablePorts;
+    int disablePort;
+  };
+  const Case cases[] = {{"once", {8411}, 8411}, {"twice", {8411, 8411}, 8411}, {"then on another port", {8411, 9000}, 9000}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempConfigHome home;
+    testing_support::WriteText(home.RegFile(), own);
+    SystemctlLog systemctl;
+    std::ostringstream out;
+    for (int port : c.enablePorts) {
+      ASSERT_EQ(ProxySetup::Enable(port, out, systemctl.Runner()), 0);
+      EXPECT_NE(testing_support::ReadText(home.RegFile()).find("\"Port\"=\"" + std::to_string(port) + "\""),
+                std::string::npos);
+    }
+    ASSERT_EQ(ProxySetup::Disable(c.disablePort, out, systemctl.Runner()), 0);
+    EXPECT_EQ(Changed(own, testing_support::ReadText(home.RegFile())), std::vector<std::string>{});
+    // Undone once: a second --disable finds the user's proxy and leaves it.
+    ASSERT_EQ(ProxySetup::Disable(c.disablePort, out, systemctl.Runner()), 0);
+    EXPECT_EQ(Changed(own, testing_support::ReadText(home.RegFile())), std::vector<std::string>{});
+  }
+
+  // Turned off in the dialog while the bridge was on: the user's address
+  // comes back, the proxy stays off.
+  TempConfigHome home;
+  testing_support::WriteText(home.RegFile(), own);
+  SystemctlLog systemctl;
+  std::ostringstream out;
+  ASSERT_EQ(ProxySetup::Enable(8411, out, systemctl.Runner()), 0);
+  std::string turnedOff = testing_support::ReadText(home.RegFile());
+  replace(turnedOff, "\"UseProxy\"=dword:00000001", "\"UseProxy\"=dword:00000000");
+  testing_support::WriteText(home.RegFile(), turnedOff);
+  ASSERT_EQ(ProxySetup::Disable(8411, out, systemctl.Runner()), 0);
+  std::string expected = own;
+  replace(expected, "\"UseProxy\"=dword:00000001", "\"UseProxy\"=dword:00000000");
+  EXPECT_EQ(Changed(expected, testing_support::ReadText(home.RegFile())), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <chrono>
 
@@ -182,6 +183,97 @@ TEST(FeedNormaliser, HostileDocumentsStayCheapAndLocal) {
       EXPECT_EQ(out->find("root:"), std::string::npos);
     }
   }
+}
+
+std::string Repeated(const std::string& unit, int times, bool numbered = false) {
+  std::string out;
+  for (int i = 0; i < times; ++i) {
+    if (!numbered) {
+      out += unit;
+      continue;
+    }
+    const size_t at = unit.find('#');
+    out += unit.substr(0, at) + std::to_string(i) + unit.substr(at + 1);
+  }
+  return out;
+}
+
+std::string Converted(const std::string& utf8, const char* encoding) {
+  iconv_t cd = iconv_open(encoding, "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+  std::string out(utf8.size() * 4, '\0');
+  char* in = const_cast<char*>(utf8.data());
+  char* to = out.data();
+  size_t inLeft = utf8.size(), outLeft = out.size();
+  iconv(cd, &in, &inLeft, &to, &outLeft);
+  iconv_close(cd);
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+// Bodies under the upstream cap that a plain parse would turn into hundreds
+// of megabytes of tree or minutes of work: a dense feed is read as far as the
+// node budget goes, a tag with thousands of attributes is no feed.
+TEST(FeedNormaliser, DenseDocumentsStayBounded) {
+  const std::string first = "<item><title>First</title></item>", late = "<item><title>Late</title></item>";
+  const std::string crowded = "<rss><channel><title>T</title><item" + Repeated(" b#=''", 100000, true) +
+                              "><title>x</title></item></channel></rss>";
+  struct Case {
+    const char* name;
+    std::string body;
+    std::string charset;
+    std::optional<std::vector<std::string>> titles;  // nothing: not a feed
+  };
+  const Case cases[] = {
+      {"a million empty elements",
+       kDecl + "<rss><channel><title>Dense</title>" + first + Repeated("<a/>", 1000000) + late + "</channel></rss>", "",
+       std::vector<std::string>{"First"}},
+      {"a million entity references",
+       "<!DOCTYPE rss [<!ENTITY e \"\">]><rss><channel><title>Refs</title>" + first + "<x>" +
+           Repeated("&e;", 1000000) + "</x>" + late + "</channel></rss>",
+       "", std::vector<std::string>{"First"}},
+      {"two hundred thousand entity declarations",
+       "<!DOCTYPE rss [" + Repeated("<!ENTITY e# \"\">", 200000, true) + "]><rss><channel><title>D</title>" + first +
+           "</channel></rss>",
+       "", std::nullopt},
+      {"attribute defaults for every item",
+       "<!DOCTYPE rss [" + Repeated("<!ATTLIST item b# CDATA 'x'>", 20000, true) +
+           "]><rss><channel><title>Defaults</title>" + Repeated(first, 50) + "</channel></rss>",
+       "", std::vector<std::string>(50, "First")},
+      {"half a million ampersands without an end",
+       "<rss><channel><title>Amp</title>" + first + "<x>" + Repeated("&", 500000) + "</x></channel></rss>", "",
+       std::vector<std::string>{"First"}},
+      {"a tag of a hundred thousand attributes", crowded, "", std::nullopt},
+      {"the same in UTF-16", "\xFF\xFE" + Converted(crowded, "UTF-16LE"), "", std::nullopt},
+      {"the same in EBCDIC", Converted(crowded, "IBM037"), "IBM037", std::nullopt},
+      {"titles of HTML tags with thousands of attributes",
+       "<rss><channel><title>Html</title>" +
+           Repeated("<item><title>&lt;a" + Repeated(" b", 5000) + "&gt;text</title></item>", 100) + first +
+           "</channel></rss>",
+       "", std::vector<std::string>{"First"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_LT(c.body.size(), 4u << 20);  // the bridge's upstream cap
+    const auto start = std::chrono::steady_clock::now();
+    std::optional<bridge::FeedContent> feed = FeedNormaliser::Read(c.body, c.charset);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(feed.has_value(), c.titles.has_value());
+    if (!feed || !c.titles) continue;
+    std::vector<std::string> titles;
+    for (const bridge::FeedEntry& e : feed->entries) titles.push_back(e.title);
+    EXPECT_EQ(titles, *c.titles);
+  }
+  // Up to the limits, a feed is read as before.
+  const std::string busy = "<rss><channel><title>Busy</title><item" + Repeated(" b#=''", 200, true) +
+                           "><title>Kept</title></item>" + Repeated("<a/>", 1000) + late + "</channel></rss>";
+  std::optional<bridge::FeedContent> feed = FeedNormaliser::Read(busy);
+  ASSERT_TRUE(feed);
+  ASSERT_EQ(feed->entries.size(), 2u);
+  EXPECT_EQ(feed->entries[1].title, "Late");
+  EXPECT_TRUE(bridge::HasCrowdedTag("<a" + Repeated(" b", 300) + ">", true));
+  EXPECT_FALSE(bridge::HasCrowdedTag("<a" + Repeated(" b", 300) + ">", false));
+  EXPECT_FALSE(bridge::HasCrowdedTag("<!--" + Repeated("=", 300) + "--><a b='=>'>", false));
 }
 
 TEST(FeedEncoding, LabelsAsBrowsersReadThem) {
