@@ -32,6 +32,7 @@ void TWMV::SetFDibBitmap(const TBitmap* b) {
   Repaint();
   FDibBitmap = *b;
   FDibLoaded = true;
+  FDibFromPicture = false;
 }
 
 void TWMV::SetFDibBitmap(TBitmap&& b) {
@@ -39,6 +40,15 @@ void TWMV::SetFDibBitmap(TBitmap&& b) {
   Repaint();
   FDibBitmap = std::move(b);
   FDibLoaded = true;
+  FDibFromPicture = false;
+}
+
+void TWMV::SetDibFromPicture() {
+  if (!Picture()->OpenRows()) return SetFDibBitmap(&Picture()->Bitmap());
+  Repaint();
+  FDibBitmap = TBitmap();
+  FDibLoaded = true;
+  FDibFromPicture = true;
 }
 
 void TWMV::SetYOffsetFrame(int v) {
@@ -71,18 +81,42 @@ void TWMV::CreateDXMovie() {
   FScratch = std::make_unique<TBitmap>(Picture()->Width(), FCutHeight);
   for (int i = 0; i < FFrameCount; ++i) Create1Surface(i, FFrameWidth, FFrameHeight);
   FScratch.reset();
+  FRows.reset();
+}
+
+void TWMV::ReadFrameRows(int i, TBitmap& scratch) {
+  const int first = i * FCutHeight;
+  if (FRows && FRows->NextRow() > first) FRows.reset();
+  if (!FRows) FRows = Picture()->OpenRows();
+  std::uint32_t* out = scratch.Pixels();
+  const int width = scratch.Width();
+  int got = 0;
+  if (FRows && FRows->Width() == width) {
+    while (FRows->NextRow() < first && FRows->Read(out, 1)) {
+    }
+    const int count = std::clamp(FRows->Height() - first, 0, FCutHeight);
+    if (FRows->NextRow() == first && FRows->Read(out, count)) got = count;
+  }
+  const std::size_t read = static_cast<std::size_t>(got) * width;
+  for (std::size_t k = 0; k < read; ++k) out[k] &= 0x00FFFFFFu;
+  // Rows past the picture's end are black, as with a short DibBitmap.
+  std::fill(out + read, out + static_cast<std::size_t>(width) * scratch.Height(), 0u);
 }
 
 void TWMV::PaintFrame(int i, HDC dc, int w, int h, TBitmap& scratch) {
   const int pw = Picture()->Width();
-  const TBitmap& source = SourceBitmap();
-  // A DibBitmap smaller than the picture would leave the previous frame's
-  // pixels in the reused scratch bitmap.
-  if (source.Width() < pw || source.Height() < (i + 1) * FCutHeight)
-    std::fill(scratch.Pixels(), scratch.Pixels() + static_cast<std::size_t>(scratch.Width()) * scratch.Height(), 0u);
-  // Rows i*OriginalHeight .. (i+1)*OriginalHeight of the strip, full width.
-  scratch.Canvas()->CopyRect(Rect(0, 0, pw, FCutHeight), *source.Canvas(),
-                             Rect(0, i * FCutHeight, pw, (i + 1) * FCutHeight));
+  if (FFromDib && FDibFromPicture) {
+    ReadFrameRows(i, scratch);
+  } else {
+    const TBitmap& source = SourceBitmap();
+    // A DibBitmap smaller than the picture would leave the previous frame's
+    // pixels in the reused scratch bitmap.
+    if (source.Width() < pw || source.Height() < (i + 1) * FCutHeight)
+      std::fill(scratch.Pixels(), scratch.Pixels() + static_cast<std::size_t>(scratch.Width()) * scratch.Height(), 0u);
+    // Rows i*OriginalHeight .. (i+1)*OriginalHeight of the strip, full width.
+    scratch.Canvas()->CopyRect(Rect(0, 0, pw, FCutHeight), *source.Canvas(),
+                               Rect(0, i * FCutHeight, pw, (i + 1) * FCutHeight));
+  }
   framework::TCanvas target;
   target.SetHandle(dc);
   target.StretchDraw(Rect(0, 0, w, h), scratch);
@@ -120,6 +154,7 @@ void TWMV::Create1Surface(int i, int w, int h) {
     }
     TBitmap scratch(Picture()->Width(), FCutHeight);
     PaintFrame(i, dc, w, h, scratch);
+    FRows.reset();
   }
   surface->ReleaseDC(dc);
 }
@@ -198,6 +233,11 @@ void TWMV::DrawImageFunc() {
 }
 
 void TWMV::RestoreSurfaces() {
+  RestoreFrames();
+  FRows.reset();
+}
+
+void TWMV::RestoreFrames() {
   for (int i = 0; i < FFrameCount && i < kMaxFrames; ++i) {
     IDirectDrawSurface* surface = FSurfaces[static_cast<std::size_t>(i)];
     if (!surface) continue;  // its creation failed, or it was dropped

@@ -10,6 +10,7 @@
 
 #include "components/WSprite.h"
 #include "framework/TBitmap.h"
+#include "platform/PictureDecoder.h"
 
 namespace components {
 
@@ -26,6 +27,10 @@ class TWMV : public TWSprite {
   void SetFDibBitmap(const framework::TBitmap* b);
   // The same, taking the bitmap over instead of copying it.
   void SetFDibBitmap(framework::TBitmap&& b);
+  // DibBitmap is the picture's own decoding, but is not held: the frames are
+  // cut from the picture's rows as they are decoded, at creation and again at
+  // each restore. Only for a JPEG loaded from a resource; others get the copy.
+  void SetDibFromPicture();
   bool GetDibLoaded() const { return FDibLoaded; }
 
   int GetNumberFrame() const { return FNumberFrame; }
@@ -58,12 +63,17 @@ class TWMV : public TWSprite {
 
  private:
   void ReleaseSlot(int i);
+  void RestoreFrames();
   const framework::TBitmap& SourceBitmap() const;
   // Copies frame i's rows into the scratch bitmap and stretches it onto dc.
   void PaintFrame(int i, platform::HDC dc, int w, int h, framework::TBitmap& scratch);
+  // Frame i's rows from the picture's decoder, which goes on where it stopped.
+  void ReadFrameRows(int i, framework::TBitmap& scratch);
 
   framework::TBitmap FDibBitmap;
   bool FDibLoaded = false;
+  bool FDibFromPicture = false;
+  std::unique_ptr<platform::JpegRows> FRows;  // only while frames are cut
   int FNumberFrame = 0;
   int FOriginalHeight = 0;
   std::array<platform::IDirectDrawSurface*, kMaxFrames> FSurfaces{};

@@ -60,9 +60,10 @@ const TBitmap& TPicture::Bitmap() const {
 void TPicture::Dormant() {
   std::lock_guard<std::mutex> lock(FDecodeMutex);
   // A picture with transparent pixels keeps them: its opacity mask lives beside the pixels.
-  if (FResource.empty() || !FOpaque.empty() || FBitmap.Empty()) return;
+  if (FResource.empty() || !FOpaque.empty()) return;
   FBitmap = TBitmap();
   FDormant = true;
+  platform::ReleaseResource(FResource);
 }
 
 void TPicture::Assign(const TBitmap& bitmap) {
@@ -91,6 +92,12 @@ PixelSource TPicture::Source() const {
   PixelSource s = Bitmap().Source();
   s.opaque = FOpaque.empty() ? nullptr : FOpaque.data();
   return s;
+}
+
+std::unique_ptr<platform::JpegRows> TPicture::OpenRows() const {
+  if (!IsJpeg() || FResource.empty()) return nullptr;
+  const auto bytes = platform::FindResource(FResource);
+  return bytes ? platform::JpegRows::Open(*bytes) : nullptr;
 }
 
 void TPicture::Draw(platform::DrawingContext& dc) const { StretchDraw(dc, Rect(0, 0, Width(), Height())); }

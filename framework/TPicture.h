@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -38,10 +39,14 @@ class TPicture {
   // The picture's own bitmap; transparent pixels are black in it.
   const TBitmap& Bitmap() const;
   // Frees the decoded pixels of a picture loaded from a resource, as a
-  // compressed picture keeps only its data: they are decoded again from the
-  // resource when next needed; kind and size stay. Others keep their pixels.
+  // compressed picture keeps only its data, and lets that data's pages go too:
+  // they are decoded again from the resource when next needed; kind and size
+  // stay. Others keep their pixels.
   void Dormant();
   PixelSource Source() const;
+  // The rows of a JPEG loaded from a resource, decoded in order without the
+  // whole picture being held; nullptr for any other picture.
+  std::unique_ptr<platform::JpegRows> OpenRows() const;
 
   void Draw(platform::DrawingContext& dc) const;
   void StretchDraw(platform::DrawingContext& dc, const TRect& rect) const;

@@ -265,7 +265,7 @@ void FrameScaler::ScaleRow(const std::uint32_t* source, std::uint32_t* out) cons
   for (; i < placement_.width; ++i) ScaleOne(v, i, out);
 }
 
-void FrameScaler::Linear(const std::uint32_t* frame, std::uint32_t* target, int targetPitch) {
+void FrameScaler::Linear(const std::uint32_t* frame, std::uint32_t* target, int targetPitch, const RowFilter& rows) {
   const Level level = gLevel.load(std::memory_order_relaxed);
   const int w = placement_.width;
   const int last = frameHeight_ - 1;
@@ -274,6 +274,8 @@ void FrameScaler::Linear(const std::uint32_t* frame, std::uint32_t* target, int 
   for (int y = 0; y < placement_.height; ++y) {
     const int r0 = linearY_.index[y];
     const int r1 = std::min(r0 + 1, last);
+    if (!rows.Wants(r0) && !rows.Wants(r1)) continue;
+    rows.Drawn(placement_.y + y);
     const std::int32_t wy = linearY_.weight[y];
     // Each source row is filtered once; the two newest are kept.
     if (rowAIndex_ != r0) {
@@ -310,10 +312,14 @@ void FrameScaler::Linear(const std::uint32_t* frame, std::uint32_t* target, int 
   }
 }
 
-void FrameScaler::Nearest(const std::uint32_t* frame, std::uint32_t* target, int targetPitch) {
+void FrameScaler::Nearest(const std::uint32_t* frame, std::uint32_t* target, int targetPitch, const RowFilter& rows) {
   const int w = placement_.width;
   const std::int32_t* index = nearestX_.index.data();
   for (int y = 0; y < placement_.height; ++y) {
+    // Rows showing one frame row are all drawn or all skipped: the row above
+    // that is copied below was drawn now.
+    if (!rows.Wants(nearestY_.index[y])) continue;
+    rows.Drawn(placement_.y + y);
     std::uint32_t* out = target + static_cast<std::size_t>(placement_.y + y) * targetPitch + placement_.x;
     if (y > 0 && nearestY_.index[y] == nearestY_.index[y - 1]) {
       std::memcpy(out, out - targetPitch, static_cast<std::size_t>(w) * 4);  // the same source row again
@@ -324,8 +330,32 @@ void FrameScaler::Nearest(const std::uint32_t* frame, std::uint32_t* target, int
   }
 }
 
+void FrameScaler::RowFilter::Drawn(int targetRow) const {
+  if (!runs) return;
+  if (!runs->empty() && runs->back().first + runs->back().count == targetRow)
+    ++runs->back().count;
+  else
+    runs->push_back({targetRow, 1});
+}
+
 FramePlacement FrameScaler::Draw(const std::uint32_t* frame, int frameWidth, int frameHeight, std::uint32_t* target,
                                  int targetPitch, int targetWidth, int targetHeight, ScaleFilter filter, bool bars) {
+  return DrawRows(frame, frameWidth, frameHeight, target, targetPitch, targetWidth, targetHeight, filter, bars, {});
+}
+
+FramePlacement FrameScaler::DrawChanged(const std::uint32_t* frame, int frameWidth, int frameHeight,
+                                        const std::uint8_t* changed, std::uint32_t* target, int targetPitch,
+                                        int targetWidth, int targetHeight, ScaleFilter filter,
+                                        std::vector<RowRun>& runs) {
+  runs.clear();
+  if (!changed) return {};
+  return DrawRows(frame, frameWidth, frameHeight, target, targetPitch, targetWidth, targetHeight, filter, false,
+                  {changed, &runs});
+}
+
+FramePlacement FrameScaler::DrawRows(const std::uint32_t* frame, int frameWidth, int frameHeight,
+                                     std::uint32_t* target, int targetPitch, int targetWidth, int targetHeight,
+                                     ScaleFilter filter, bool bars, const RowFilter& rows) {
   const FramePlacement p = FitFrame(frameWidth, frameHeight, targetWidth, targetHeight);
   if (p.width == 0 || !frame || !target || targetPitch < targetWidth) return {};
   if (bars) {
@@ -338,17 +368,20 @@ FramePlacement FrameScaler::Draw(const std::uint32_t* frame, int frameWidth, int
     }
   }
   if (p.width == frameWidth && p.height == frameHeight) {
-    for (int y = 0; y < p.height; ++y)
+    for (int y = 0; y < p.height; ++y) {
+      if (!rows.Wants(y)) continue;
+      rows.Drawn(p.y + y);
       std::memcpy(target + static_cast<std::size_t>(p.y + y) * targetPitch + p.x,
                   frame + static_cast<std::size_t>(y) * frameWidth, static_cast<std::size_t>(frameWidth) * 4);
+    }
     placement_ = p;
     return p;
   }
   Prepare(frameWidth, frameHeight, p);
   if (filter == ScaleFilter::Linear)
-    Linear(frame, target, targetPitch);
+    Linear(frame, target, targetPitch, rows);
   else
-    Nearest(frame, target, targetPitch);
+    Nearest(frame, target, targetPitch, rows);
   return p;
 }
 

@@ -2,7 +2,8 @@
 // black bars around it: a plain copy when the sizes match, otherwise nearest
 // neighbour or bilinear. Coefficients are computed once per size; the bilinear
 // filter is separable and fixed-point, with vector code where the processor has
-// it. Knows nothing of windows, so any 32-bit target can be drawn into.
+// it. Given which rows of the frame changed, it redraws only the target rows that
+// show them. Knows nothing of windows, so any 32-bit target can be drawn into.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,12 @@ struct FramePlacement {
   bool operator==(const FramePlacement&) const = default;
 };
 
+// Target rows first .. first + count - 1.
+struct RowRun {
+  int first = 0, count = 0;
+  bool operator==(const RowRun&) const = default;
+};
+
 // Where a frame lands in a target: as large as fits with the aspect kept, centred.
 FramePlacement FitFrame(int frameWidth, int frameHeight, int targetWidth, int targetHeight);
 
@@ -27,6 +34,12 @@ class FrameScaler {
   // everywhere around it. Returns the placement.
   FramePlacement Draw(const std::uint32_t* frame, int frameWidth, int frameHeight, std::uint32_t* target,
                       int targetPitch, int targetWidth, int targetHeight, ScaleFilter filter, bool bars);
+  // The same without bars, drawing only the target rows that show a frame row r
+  // with changed[r] != 0 (bilinear rows read two frame rows); the rows drawn are
+  // put into runs, in order.
+  FramePlacement DrawChanged(const std::uint32_t* frame, int frameWidth, int frameHeight,
+                             const std::uint8_t* changed, std::uint32_t* target, int targetPitch, int targetWidth,
+                             int targetHeight, ScaleFilter filter, std::vector<RowRun>& runs);
 
   // The widest vector code the processor runs is used; tests and benchmarks
   // compare every level with the portable code (all are always built).
@@ -51,9 +64,19 @@ class FrameScaler {
     std::vector<std::int32_t> index;   // left (or nearest) source sample of each output
     std::vector<std::uint16_t> weight;  // of the right sample, in 1/256 (0..255)
   };
+  // What one drawing redraws: every row (changed null) or the changed ones, noted in runs.
+  struct RowFilter {
+    const std::uint8_t* changed = nullptr;
+    std::vector<RowRun>* runs = nullptr;
+    bool Wants(int frameRow) const { return !changed || changed[frameRow]; }
+    void Drawn(int targetRow) const;
+  };
+  FramePlacement DrawRows(const std::uint32_t* frame, int frameWidth, int frameHeight, std::uint32_t* target,
+                          int targetPitch, int targetWidth, int targetHeight, ScaleFilter filter, bool bars,
+                          const RowFilter& rows);
   void Prepare(int frameWidth, int frameHeight, const FramePlacement& placement);
-  void Linear(const std::uint32_t* frame, std::uint32_t* target, int targetPitch);
-  void Nearest(const std::uint32_t* frame, std::uint32_t* target, int targetPitch);
+  void Linear(const std::uint32_t* frame, std::uint32_t* target, int targetPitch, const RowFilter& rows);
+  void Nearest(const std::uint32_t* frame, std::uint32_t* target, int targetPitch, const RowFilter& rows);
   void ScaleRow(const std::uint32_t* source, std::uint32_t* out) const;
 
   int frameWidth_ = 0, frameHeight_ = 0;

@@ -1,9 +1,11 @@
 // JPEG through libjpeg. Its errors arrive through a longjmp out of the
-// library, so the decoding step keeps no C++ objects of its own on the stack;
+// library, so each decoding step keeps no C++ objects of its own on the stack;
 // warnings (corrupt or truncated data) count as errors.
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
+#include <memory>
+#include <string>
 
 #include <jpeglib.h>
 
@@ -32,13 +34,13 @@ struct JpegInfo {
   int width = 0, height = 0, components = 0;
   bool cmyk = false, adobe = false;
   const char* refused = nullptr;  // set when the header is well formed but not acceptable
+  JSAMPARRAY scratch = nullptr;   // a CMYK row before conversion
 };
 
 std::uint8_t Byte(int v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
 
-// Everything that may longjmp lives here; the caller owns the objects.
-bool Decode(jpeg_decompress_struct* cinfo, JpegErrors* errors, std::span<const std::uint8_t> bytes,
-            std::vector<std::uint32_t>* pixels, JpegInfo* info) {
+// Each step that may longjmp is one function holding no C++ objects.
+bool Start(jpeg_decompress_struct* cinfo, JpegErrors* errors, std::span<const std::uint8_t> bytes, JpegInfo* info) {
   if (setjmp(errors->jump)) return false;
   jpeg_mem_src(cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
   jpeg_read_header(cinfo, TRUE);
@@ -59,19 +61,25 @@ bool Decode(jpeg_decompress_struct* cinfo, JpegErrors* errors, std::span<const s
     info->refused = "JPEG: unexpected output format";
     return false;
   }
+  if (info->cmyk)
+    info->scratch = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                                cinfo->output_width * 4, 1);
+  return true;
+}
+
+bool ReadRows(jpeg_decompress_struct* cinfo, JpegErrors* errors, const JpegInfo* info, std::uint32_t* out,
+              int count) {
+  if (setjmp(errors->jump)) return false;
   const std::size_t w = cinfo->output_width;
-  pixels->resize(w * cinfo->output_height);
-  JSAMPARRAY scratch = nullptr;
-  if (info->cmyk) scratch = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE, w * 4, 1);
-  while (cinfo->output_scanline < cinfo->output_height) {
-    std::uint32_t* row = pixels->data() + cinfo->output_scanline * w;
+  for (int i = 0; i < count; ++i) {
+    std::uint32_t* row = out + static_cast<std::size_t>(i) * w;
     if (!info->cmyk) {
       JSAMPROW target = reinterpret_cast<JSAMPROW>(row);
       if (jpeg_read_scanlines(cinfo, &target, 1) != 1) return false;
       continue;
     }
-    if (jpeg_read_scanlines(cinfo, scratch, 1) != 1) return false;
-    const JSAMPLE* s = scratch[0];
+    if (jpeg_read_scanlines(cinfo, info->scratch, 1) != 1) return false;
+    const JSAMPLE* s = info->scratch[0];
     for (std::size_t x = 0; x < w; ++x, s += 4) {
       // Adobe writes CMYK inverted; then the stored values already are 255 - ink.
       int c = s[0], m = s[1], y = s[2], k = s[3];
@@ -80,33 +88,86 @@ bool Decode(jpeg_decompress_struct* cinfo, JpegErrors* errors, std::span<const s
                (static_cast<std::uint32_t>(Byte(m * k / 255)) << 8) | Byte(y * k / 255);
     }
   }
+  return true;
+}
+
+bool Finish(jpeg_decompress_struct* cinfo, JpegErrors* errors) {
+  if (setjmp(errors->jump)) return false;
   jpeg_finish_decompress(cinfo);
   return true;
 }
 
 }  // namespace
 
-std::optional<DecodedPicture> DecodeJpeg(std::span<const std::uint8_t> bytes, std::string* error) {
-  if (bytes.empty()) return PictureFailure(error, "JPEG: no data");
+struct JpegRows::State {
   jpeg_decompress_struct cinfo;
   JpegErrors errors;
-  cinfo.err = jpeg_std_error(&errors.pub);
-  errors.pub.error_exit = ExitWithError;
-  errors.pub.emit_message = EmitMessage;
-  errors.message[0] = '\0';
-  jpeg_create_decompress(&cinfo);
-  DecodedPicture out;
   JpegInfo info;
-  const bool ok = Decode(&cinfo, &errors, bytes, &out.pixels, &info);
-  jpeg_destroy_decompress(&cinfo);
-  if (!ok) {
-    if (info.refused) return PictureFailure(error, info.refused);
-    return PictureFailure(error, std::string("JPEG: ") + (errors.message[0] ? errors.message : "decoding failed"));
+  bool failed = false;
+  std::string error;
+  State() {
+    cinfo.err = jpeg_std_error(&errors.pub);
+    errors.pub.error_exit = ExitWithError;
+    errors.pub.emit_message = EmitMessage;
+    errors.message[0] = '\0';
+    jpeg_create_decompress(&cinfo);
   }
+  ~State() { jpeg_destroy_decompress(&cinfo); }
+  void Fail() {
+    failed = true;
+    if (info.refused) error = info.refused;
+    else error = std::string("JPEG: ") + (errors.message[0] ? errors.message : "decoding failed");
+  }
+};
+
+JpegRows::JpegRows(std::unique_ptr<State> state) : state_(std::move(state)) {}
+JpegRows::~JpegRows() = default;
+
+std::unique_ptr<JpegRows> JpegRows::Open(std::span<const std::uint8_t> bytes, std::string* error) {
+  if (bytes.empty()) {
+    if (error) *error = "JPEG: no data";
+    return nullptr;
+  }
+  auto state = std::make_unique<State>();
+  if (!Start(&state->cinfo, &state->errors, bytes, &state->info)) {
+    state->Fail();
+    if (error) *error = state->error;
+    return nullptr;
+  }
+  return std::unique_ptr<JpegRows>(new JpegRows(std::move(state)));
+}
+
+int JpegRows::Width() const { return state_->info.width; }
+int JpegRows::Height() const { return state_->info.height; }
+int JpegRows::Components() const { return state_->info.components; }
+int JpegRows::NextRow() const { return static_cast<int>(state_->cinfo.output_scanline); }
+const std::string& JpegRows::Error() const { return state_->error; }
+
+bool JpegRows::Read(std::uint32_t* out, int count) {
+  State& s = *state_;
+  if (s.failed || count < 0 || count > Height() - NextRow()) {
+    if (!s.failed) s.error = "JPEG: no more rows";
+    s.failed = true;
+    return false;
+  }
+  if (!ReadRows(&s.cinfo, &s.errors, &s.info, out, count) ||
+      (NextRow() == Height() && !Finish(&s.cinfo, &s.errors))) {
+    s.Fail();
+    return false;
+  }
+  return true;
+}
+
+std::optional<DecodedPicture> DecodeJpeg(std::span<const std::uint8_t> bytes, std::string* error) {
+  auto rows = JpegRows::Open(bytes, error);
+  if (!rows) return std::nullopt;
+  DecodedPicture out;
+  out.pixels.resize(static_cast<std::size_t>(rows->Width()) * rows->Height());
+  if (!rows->Read(out.pixels.data(), rows->Height())) return PictureFailure(error, rows->Error());
   out.kind = PictureKind::Jpeg;
-  out.width = info.width;
-  out.height = info.height;
-  out.bitsPerPixel = 8 * info.components;
+  out.width = rows->Width();
+  out.height = rows->Height();
+  out.bitsPerPixel = 8 * rows->Components();
   return out;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -23,5 +24,30 @@ struct DecodedPicture {
 
 // Recognises the format from the bytes; nullopt on any bad input (error says why when given).
 std::optional<DecodedPicture> DecodePicture(std::span<const std::uint8_t> bytes, std::string* error = nullptr);
+
+// A JPEG's rows decoded in order, some at a time, so a tall picture need not be
+// held whole. The bytes must outlive the reader.
+class JpegRows {
+ public:
+  // nullptr for bad data (error says why when given).
+  static std::unique_ptr<JpegRows> Open(std::span<const std::uint8_t> bytes, std::string* error = nullptr);
+  ~JpegRows();
+  JpegRows(const JpegRows&) = delete;
+  JpegRows& operator=(const JpegRows&) = delete;
+
+  int Width() const;
+  int Height() const;
+  int Components() const;
+  int NextRow() const;
+  // The next count rows as 0xFFRRGGBB, Width() pixels each; false on damaged
+  // data or rows past the end (then this reader reads no more).
+  bool Read(std::uint32_t* out, int count);
+  const std::string& Error() const;
+
+ private:
+  struct State;
+  explicit JpegRows(std::unique_ptr<State> state);
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 namespace platform {
 
@@ -72,6 +73,9 @@ bool MayHaveGpu() {
 }
 
 SDL_Rect ToRect(const FramePlacement& p) { return {p.x, p.y, p.width, p.height}; }
+
+// Runs of rows this close are sent as one rectangle: each costs a request.
+constexpr int kRunGap = 16;
 
 }  // namespace
 
@@ -207,6 +211,7 @@ void SdlVideo::DestroyWindow(WindowId id) {
     Uncover();
     bound_ = 0;
     shown_.clear();
+    shownOnScreen_ = false;
   }
   DropRenderer(*w);
   SDL_DestroyWindow(w->window);
@@ -217,30 +222,51 @@ void SdlVideo::PaintWindow(Window& w) { Blit(w, true); }
 
 bool SdlVideo::ShowsFrame(Window& w) { return bound_ && Find(bound_) == &w && !shown_.empty(); }
 
-void SdlVideo::Blit(Window& w, bool full) {
-  if (w.renderer)
-    BlitTexture(w);
-  else
-    BlitFramebuffer(w, full);
+bool SdlVideo::Blit(Window& w, bool full, bool changed) {
+  if (!w.renderer) return BlitFramebuffer(w, full, changed);
+  BlitTexture(w);
+  return false;
 }
 
-void SdlVideo::BlitFramebuffer(Window& w, bool full) {
+bool SdlVideo::BlitFramebuffer(Window& w, bool full, bool changed) {
   SDL_Surface* target = SDL_GetWindowSurface(w.window);
-  if (!target) return;
+  if (!target) return false;
   if (!ShowsFrame(w)) {
     const std::uint32_t c = w.options.color;  // 0x00BBGGRR
     SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
     SDL_UpdateWindowSurface(w.window);
     w.barsDrawn = nullptr;
-    return;
+    return false;
   }
   // The bars stay black in the window's own buffer until it is replaced or painted over.
   full = full || w.barsDrawn != target || w.barsWidth != target->w || w.barsHeight != target->h;
   const ScaleFilter filter = Choice().filter;
   FramePlacement placed;
-  if (target->format->format == SDL_PIXELFORMAT_RGB888 && !SDL_MUSTLOCK(target) && target->pitch % 4 == 0) {
-    placed = scaler_.Draw(shown_.data(), shownWidth_, shownHeight_, static_cast<std::uint32_t*>(target->pixels),
-                          target->pitch / 4, target->w, target->h, filter, full);
+  const bool xrgb = target->format->format == SDL_PIXELFORMAT_RGB888 && !SDL_MUSTLOCK(target) && target->pitch % 4 == 0;
+  auto* pixels = static_cast<std::uint32_t*>(target->pixels);
+  const FramePlacement fit = FitFrame(shownWidth_, shownHeight_, target->w, target->h);
+  const bool copied = fit.width == shownWidth_ && fit.height == shownHeight_;
+  keepPrevious_ = !copied && !wholeFrames_;
+  if (xrgb && changed && !full && (copied || previous_.size() == shown_.size())) {
+    if (copied)
+      MarkChangedRows(pixels + static_cast<std::size_t>(fit.y) * (target->pitch / 4) + fit.x,
+                      static_cast<std::size_t>(target->pitch / 4));
+    else
+      MarkChangedRows(previous_.data(), static_cast<std::size_t>(shownWidth_));
+    placed = scaler_.DrawChanged(shown_.data(), shownWidth_, shownHeight_, changed_.data(), pixels,
+                                 target->pitch / 4, target->w, target->h, filter, runs_);
+    std::vector<SDL_Rect> rects;
+    for (const RowRun& run : runs_) {
+      if (!rects.empty() && run.first - (rects.back().y + rects.back().h) <= kRunGap)
+        rects.back().h = run.first + run.count - rects.back().y;
+      else
+        rects.push_back({placed.x, run.first, placed.width, run.count});
+    }
+    return rects.empty() || SDL_UpdateWindowSurfaceRects(w.window, rects.data(), static_cast<int>(rects.size())) == 0;
+  }
+  if (xrgb) {
+    placed = scaler_.Draw(shown_.data(), shownWidth_, shownHeight_, pixels, target->pitch / 4, target->w, target->h,
+                          filter, full);
   } else {
     // Another pixel layout: scale into our own buffer, then let SDL convert it.
     scratch_.resize(static_cast<std::size_t>(target->w) * target->h);
@@ -248,19 +274,18 @@ void SdlVideo::BlitFramebuffer(Window& w, bool full) {
                           filter, true);
     SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(scratch_.data(), target->w, target->h, 32,
                                                              target->w * 4, SDL_PIXELFORMAT_RGB888);
-    if (!source) return;
+    if (!source) return false;
     SDL_BlitSurface(source, nullptr, target, nullptr);
     SDL_FreeSurface(source);
     full = true;
   }
   const SDL_Rect picture = ToRect(placed);
-  if (full || picture.w == 0)
-    SDL_UpdateWindowSurface(w.window);
-  else
-    SDL_UpdateWindowSurfaceRects(w.window, &picture, 1);
+  const int updated = full || picture.w == 0 ? SDL_UpdateWindowSurface(w.window)
+                                             : SDL_UpdateWindowSurfaceRects(w.window, &picture, 1);
   w.barsDrawn = target;
   w.barsWidth = target->w;
   w.barsHeight = target->h;
+  return updated == 0;
 }
 
 void SdlVideo::BlitTexture(Window& w) {
@@ -547,6 +572,7 @@ bool SdlVideo::BindWindow(WindowId id, bool exclusive, int monitor) {
   Window* w = Find(id);
   if (!w || w->cover) return false;
   bound_ = id;
+  shownOnScreen_ = false;
   w->exclusive = exclusive;
   if (w->foreign) return SDL_GetWindowSurface(w->window) != nullptr;
   // First: an OpenGL renderer makes SDL create the window anew, at its first place.
@@ -575,11 +601,13 @@ void SdlVideo::ModeChanged(int width, int height, int) {
   modeWidth_ = width;
   modeHeight_ = height;
   shown_.clear();
+  shownOnScreen_ = false;
   if (Window* w = Find(bound_)) PaintWindow(*w);
 }
 
 void SdlVideo::Released() {
   shown_.clear();
+  shownOnScreen_ = false;
   Uncover();
   if (Window* w = Find(bound_)) {
     w->exclusive = false;
@@ -610,16 +638,31 @@ void SdlVideo::PresentPending() {
   {
     std::lock_guard<std::mutex> lock(mailboxMutex_);
     if (!mailboxFull_) return;
-    shown_.swap(mailbox_);  // no copy: the buffers trade places
+    // The buffers trade places, none is copied: the new frame is shown, the
+    // one shown so far is kept to compare with when the picture is scaled, and
+    // the oldest goes to the frame thread.
+    if (keepPrevious_) previous_.swap(shown_);
+    shown_.swap(mailbox_);
     shownWidth_ = mailboxWidth_;
     shownHeight_ = mailboxHeight_;
     mailboxFull_ = false;
   }
+  if (!keepPrevious_ && !previous_.empty()) std::vector<std::uint32_t>().swap(previous_);
+  const bool previousOnScreen = std::exchange(shownOnScreen_, false);
   Window* w = Find(bound_);
   if (!w || shownWidth_ != modeWidth_ || shownHeight_ != modeHeight_) return;
-  if (!GammaIsIdentity()) ApplyRamp(GammaRamp(), shown_.data(), shown_.size());
-  Blit(*w, false);
+  // A ramp is applied in place to every row, so it is drawn whole.
+  const bool ramped = !GammaIsIdentity();
+  if (ramped) ApplyRamp(GammaRamp(), shown_.data(), shown_.size());
+  shownOnScreen_ = Blit(*w, false, !ramped && previousOnScreen && !wholeFrames_) && !ramped;
   presented_.fetch_add(1);
+}
+
+void SdlVideo::MarkChangedRows(const std::uint32_t* before, std::size_t pitch) {
+  const std::size_t width = static_cast<std::size_t>(shownWidth_);
+  changed_.resize(static_cast<std::size_t>(shownHeight_));
+  for (std::size_t r = 0; r < changed_.size(); ++r)
+    changed_[r] = std::memcmp(shown_.data() + r * width, before + r * pitch, width * 4) != 0;
 }
 
 }  // namespace platform

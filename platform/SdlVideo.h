@@ -4,7 +4,8 @@
 // trades the finished frame into a mailbox and wakes the GUI thread, which
 // presents it, so a half-drawn frame is never shown. Presenting scales the frame
 // smoothly: through a texture where a GPU renders, otherwise with our own filter
-// straight into the window's framebuffer. While the display is exclusive, every
+// straight into the window's framebuffer, where only the rows that differ from
+// the frame before are drawn and sent again. While the display is exclusive, every
 // other monitor is covered by a black window whose input counts as the scene's.
 // Hosted, it draws into the window a screensaver host made instead, and leaves
 // that window, the cursor and the user's input to the host.
@@ -60,6 +61,8 @@ class SdlVideo : public Gui, public DisplayDriver {
 
   // Frames shown so far (for tests and the benchmark).
   std::uint64_t PresentedFrames() const { return presented_.load(); }
+  // Every frame drawn and sent whole, unchanged rows too: the presenting floor's cost.
+  void PresentWholeFrames(bool whole) { wholeFrames_ = whole; }
   // How frames are presented here ("cpu-linear", "gpu-linear", ...), decided on
   // first use from the machine's renderer and BRISVANE_SCALE / BRISVANE_PRESENT.
   std::string PresentingPath();
@@ -88,6 +91,8 @@ class SdlVideo : public Gui, public DisplayDriver {
   };
   bool Translate(const SDL_Event& e, GuiEvent& event);
   void PresentPending();
+  // shown_ against the frame before (pitch pixels a row), into changed_.
+  void MarkChangedRows(const std::uint32_t* before, std::size_t pitch);
   void PaintWindow(Window& w);
   Window* Find(WindowId id);
   const PresentChoice& Choice();
@@ -103,9 +108,11 @@ class SdlVideo : public Gui, public DisplayDriver {
   std::deque<GuiEvent> pending_;  // extra events a translation produced
 
   // Draws the shown frame (or the window's colour): full repaints redraw the
-  // bars too, frames after the first only the picture.
-  void Blit(Window& w, bool full);
-  void BlitFramebuffer(Window& w, bool full);
+  // bars too, frames after the first only the picture, and changed only the
+  // rows that differ from the frame the window shows. True when the window
+  // shows the frame afterwards.
+  bool Blit(Window& w, bool full, bool changed = false);
+  bool BlitFramebuffer(Window& w, bool full, bool changed);
   void BlitTexture(Window& w);
   bool ShowsFrame(Window& w);
 
@@ -118,6 +125,15 @@ class SdlVideo : public Gui, public DisplayDriver {
   bool mailboxFull_ = false;
   std::vector<std::uint32_t> shown_;
   int shownWidth_ = 0, shownHeight_ = 0;
+  // Rows are compared only while the bound window still shows shown_,
+  // untouched by a ramp: a copied picture with the window's own pixels, a
+  // scaled one with the frame before, kept for it.
+  bool shownOnScreen_ = false;
+  bool keepPrevious_ = false;
+  bool wholeFrames_ = false;
+  std::vector<std::uint32_t> previous_;
+  std::vector<std::uint8_t> changed_;
+  std::vector<RowRun> runs_;
   std::atomic<bool> presentQueued_{false};
   std::atomic<bool> wakeQueued_{false};
   std::atomic<bool> minimised_{false};

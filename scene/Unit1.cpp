@@ -189,6 +189,8 @@ void TForm1::PlaceStill(components::TWIM& sprite, bool stretching, bool transpar
   sprite.SetOriginalHeight(height);
   sprite.CreateDXImage();
   sprite.SetTransparency(transparent);
+  // Its surface holds the pixels now; a restore decodes the picture again.
+  sprite.Picture()->Dormant();
 }
 
 void TForm1::PlaceStrip(components::TWMV& strip, bool stretching, bool transparent, int frameRows, bool setSize,
@@ -202,14 +204,14 @@ void TForm1::PlaceStrip(components::TWMV& strip, bool stretching, bool transpare
     strip.SetStretchHeight(stretchHeight);
   }
   if (strip.Picture()->IsJpeg()) {
-    framework::TBitmap decoded = strip.Picture()->Bitmap();
-    // The frames are cut from the copy: the picture keeps only its data, as a
-    // compressed picture does, so the strip is not held decoded twice.
+    // The frames are cut from the picture's rows as they are decoded, and so
+    // again after a display loss: the strip is never held decoded beside them.
     strip.Picture()->Dormant();
-    strip.SetFDibBitmap(std::move(decoded));
+    strip.SetDibFromPicture();
   }
   strip.CreateDXMovie();
   strip.SetTransparency(transparent);
+  if (strip.Picture()->IsJpeg()) strip.Picture()->Dormant();  // its data was read again for the cutting
 }
 
 void TForm1::CloneBirdStrip(components::TWMV& strip, const components::TWMV& model) {

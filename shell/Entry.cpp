@@ -9,6 +9,7 @@
 #include "config/Configuration.h"
 #include "framework/TApplication.h"
 #include "framework/TPicture.h"
+#include "platform/Allocator.h"
 #include "platform/DisplayProbe.h"
 #include "platform/Library.h"
 #include "platform/MessageBox.h"
@@ -33,6 +34,7 @@ using framework::TApplication;
 constexpr int kPreviewWaitMs = 50;
 
 void RunScene(TApplication& app, const std::shared_ptr<platform::SdlVideo>& video) {
+  platform::MapLargeBuffersApart();
   platform::SetGui(video);
   platform::SetDisplayDriver(video);
   app.Initialize();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -238,6 +239,46 @@ TEST_F(WmvTest, JpegStripsAreCutFromTheirDibBitmap) {
   EXPECT_EQ(f2->Pixels()[3 * 48], Numbered(0, 19, 5));
   EXPECT_EQ(f2->Pixels()[4 * 48], 0u);
   EXPECT_EQ(s->GetFrameSurface(3)->Pixels()[0], 0u);
+}
+
+// The scene's water, cut from the picture's rows as they are decoded, is the
+// water cut from a decoded copy: at creation, after a loss (each frame spoilt
+// first, so only a true refill passes) and for one frame made on its own.
+TEST_F(WmvTest, AStripCutFromThePicturesRowsIsTheStripCutFromADecodedCopy) {
+  Open();
+  auto strip = [&] {
+    TWMV* s = Make<TWMV>();
+    EXPECT_TRUE(s->Picture()->LoadFromResource("WMV1"));
+    s->SetYOffsetFrame(215);
+    return s;
+  };
+  TWMV* copied = strip();
+  copied->SetFDibBitmap(&copied->Picture()->Bitmap());
+  copied->CreateDXMovie();
+  TWMV* rows = strip();
+  rows->Picture()->Dormant();
+  rows->SetDibFromPicture();
+  rows->CreateDXMovie();
+  EXPECT_TRUE(rows->GetDibLoaded());
+  EXPECT_TRUE(rows->GetDibBitmap().Empty()) << "the decoded strip is held";
+  ASSERT_EQ(rows->GetFrameCount(), 32);
+  const auto same = [&](const char* when) {
+    for (int i : {0, 1, 5, 16, 31}) {
+      auto* a = rows->GetFrameSurface(i);
+      auto* b = copied->GetFrameSurface(i);
+      ASSERT_TRUE(a && b) << when;
+      ASSERT_TRUE(std::equal(a->Pixels(), a->Pixels() + 1024 * 215, b->Pixels())) << when << ", frame " << i;
+    }
+  };
+  same("created");
+  for (int i = 0; i < 32; ++i) std::fill_n(rows->GetFrameSurface(i)->Pixels(), 1024 * 215, 0x123456u);
+  env.display->LoseSurfaces();
+  wss->IsLostRestore();
+  same("restored");
+  std::fill_n(rows->GetFrameSurface(5)->Pixels(), 1024 * 215, 0x123456u);
+  rows->Create1Surface(5, 1024, 215);
+  same("frame 5 made again");
+  EXPECT_EQ(rows->GetErrorResult(), "");
 }
 
 TEST_F(WmvTest, FailuresAndEmptySlots) {

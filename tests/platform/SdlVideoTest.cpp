@@ -3,6 +3,8 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include "platform/FrameScaler.h"
+
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -178,6 +180,75 @@ TEST_F(SdlVideoTest, EveryFilterScalesAsAskedThroughTheRampWithBlackBars) {
       EXPECT_TRUE(between.empty());
     else
       EXPECT_GE(between.size(), 2u) << "no smooth step between the halves";
+    v->Released();
+    v->DestroyWindow(id);
+  }
+  unsetenv("BRISVANE_SCALE");
+}
+
+// Frame after frame with a few rows changed, the window always shows exactly
+// the whole frame drawn afresh: copied (64 x 48 in 64 x 48), scaled both ways
+// (into 320 x 240). A scaled picture is drawn again only where rows changed: a
+// mark on an unchanged row stays; a copied one is compared with the window.
+TEST_F(SdlVideoTest, OnlyChangedRowsAreDrawnAgainAndTheWindowAlwaysShowsTheWholeFrame) {
+  struct Change {
+    const char* what;
+    int first, count;  // rows given new pixels
+    bool halfRamp;
+  };
+  const Change changes[] = {
+      {"the first frame", 0, 48, false}, {"the top row", 0, 1, false},      {"the bottom row", 47, 1, false},
+      {"two middle rows", 20, 2, false}, {"nothing", 0, 0, false},         {"a ramp alone", 0, 0, true},
+      {"the ramp gone", 0, 0, false},    {"a row after the ramp", 30, 1, false},
+  };
+  for (const auto& [filter, size] : {std::pair{"linear", 64}, {"linear", 320}, {"nearest", 320}}) {
+    SCOPED_TRACE(std::string(filter) + " " + std::to_string(size));
+    const int tw = size, th = size * 3 / 4;
+    setenv("BRISVANE_SCALE", filter, 1);
+    std::string error;
+    auto v = platform::SdlVideo::Create(&error);
+    ASSERT_TRUE(v) << error;
+    const platform::WindowId id = v->CreateWindow({"rows", 0, 0, tw, th, false, 0});
+    ASSERT_TRUE(v->BindWindow(id, false, -1));
+    v->ModeChanged(64, 48, 32);
+    std::vector<std::uint32_t> frame(64 * 48);
+    std::uint32_t seed = 7;
+    for (const Change& c : changes) {
+      SCOPED_TRACE(c.what);
+      for (int i = c.first * 64; i < (c.first + c.count) * 64; ++i) frame[i] = (seed = seed * 1664525u + 1013904223u) >> 8;
+      platform::DDGAMMARAMP ramp = platform::DisplayDriver::IdentityRamp();
+      if (c.halfRamp)
+        for (int i = 0; i < 256; ++i) ramp.red[i] = ramp.green[i] = ramp.blue[i] = static_cast<std::uint16_t>(i * 128);
+      v->SetGammaRamp(ramp);
+      SDL_Surface* shown = SDL_GetWindowSurface(SDL_GetWindowFromID(static_cast<Uint32>(id)));
+      ASSERT_NE(shown, nullptr);
+      ASSERT_EQ(shown->format->format, SDL_PIXELFORMAT_RGB888);
+      auto* pixels = static_cast<std::uint32_t*>(shown->pixels);
+      const int pitch = shown->pitch / 4;
+      // A mark on a row no change touches, where the picture is.
+      const std::size_t mark = static_cast<std::size_t>(th / 2 - 40 * th / 240) * pitch + tw / 2;
+      pixels[mark] = 0x00FF00FF;
+      std::vector<std::uint32_t> given = frame;
+      const auto before = v->PresentedFrames();
+      v->Present(given, 64, 48);
+      GuiEvent e;
+      for (int i = 0; i < 100 && v->PresentedFrames() == before; ++i) v->NextEvent(e, 10);
+      ASSERT_EQ(v->PresentedFrames(), before + 1);
+      std::vector<std::uint32_t> want(static_cast<std::size_t>(tw) * th);
+      std::vector<std::uint32_t> ramped = frame;
+      if (c.halfRamp) platform::DisplayDriver::ApplyRamp(ramp, ramped.data(), ramped.size());
+      platform::FrameScaler().Draw(ramped.data(), 64, 48, want.data(), tw, tw, th,
+                                   std::string(filter) == "linear" ? platform::ScaleFilter::Linear
+                                                                   : platform::ScaleFilter::Nearest,
+                                   true);
+      const bool markStays = size != 64 && c.count < 48 && !c.halfRamp && std::string(c.what) != "the ramp gone";
+      for (int y = 0; y < th; ++y)
+        for (int x = 0; x < tw; ++x) {
+          const std::size_t at = static_cast<std::size_t>(y) * pitch + x;
+          const std::uint32_t expected = markStays && at == mark ? 0x00FF00FFu : want[static_cast<std::size_t>(y) * tw + x] & 0xFFFFFF;
+          ASSERT_EQ(pixels[at] & 0xFFFFFF, expected) << "at " << x << "," << y;
+        }
+    }
     v->Released();
     v->DestroyWindow(id);
   }
