@@ -111,7 +111,27 @@ IDirectDrawSurface::~IDirectDrawSurface() {
   if (attached_) attached_->Release();
 }
 
-std::uint32_t* IDirectDrawSurface::Pixels() { return pixels_.data(); }
+std::uint32_t* IDirectDrawSurface::Pixels() {
+  Settle();
+  return pixels_.data();
+}
+
+void IDirectDrawSurface::Settle() {
+  if (!pendingFill_) return;
+  FillRect(pixels_.data(), width_, 0, 0, width_, height_, *pendingFill_);
+  pendingFill_.reset();
+}
+
+void IDirectDrawSurface::SettleAround(const RECT& cover) {
+  if (!pendingFill_) return;
+  const std::uint32_t c = *pendingFill_;
+  pendingFill_.reset();
+  const int w = width_;
+  FillRect(pixels_.data(), w, 0, 0, w, cover.top, c);                                  // above
+  FillRect(pixels_.data(), w, 0, cover.bottom, w, height_ - cover.bottom, c);          // below
+  FillRect(pixels_.data(), w, 0, cover.top, cover.left, cover.bottom - cover.top, c);  // left
+  FillRect(pixels_.data(), w, cover.right, cover.top, w - cover.right, cover.bottom - cover.top, c);  // right
+}
 
 bool IDirectDrawSurface::LostNow() const {
   return device_->released.load() || restoredEpoch_.load() < device_->driver->LostEpoch();
@@ -125,9 +145,11 @@ HRESULT IDirectDrawSurface::Restore() {
   if (!LostNow()) return DD_OK;
   if (driver->faults().failRestore || !driver->CanRestore()) return DDERR_WRONGMODE;
   const std::uint64_t epoch = driver->LostEpoch();
+  pendingFill_.reset();
   std::fill(pixels_.begin(), pixels_.end(), kRestoredGarbage);
   restoredEpoch_.store(epoch);
   if (attached_) {
+    attached_->pendingFill_.reset();
     std::fill(attached_->pixels_.begin(), attached_->pixels_.end(), kRestoredGarbage);
     attached_->restoredEpoch_.store(epoch);
   }
@@ -153,6 +175,11 @@ HRESULT IDirectDrawSurface::Blt(const RECT* dst, IDirectDrawSurface* src, const 
     return DDERR_INVALIDRECT;
   if (flags & DDBLT_COLORFILL) {
     if (!fx) return DDERR_INVALIDPARAMS;
+    if (d.left == 0 && d.top == 0 && d.right == width_ && d.bottom == height_) {
+      pendingFill_ = fx->dwFillColor;
+      return DD_OK;
+    }
+    Settle();
     FillRect(pixels_.data(), width_, d.left, d.top, d.right - d.left, d.bottom - d.top, fx->dwFillColor);
     return DD_OK;
   }
@@ -164,6 +191,8 @@ HRESULT IDirectDrawSurface::Blt(const RECT* dst, IDirectDrawSurface* src, const 
     return DDERR_INVALIDRECT;
   const bool keyed = (flags & DDBLT_KEYSRC) != 0;
   if (keyed && !src->hasKey_) return DDERR_NOCOLORKEY;
+  src->Settle();
+  keyed ? Settle() : SettleAround(d);
   StretchCopy(pixels_.data(), width_, d.left, d.top, d.right - d.left, d.bottom - d.top, src->pixels_.data(),
               src->width_, s.left, s.top, s.right - s.left, s.bottom - s.top, keyed, src->key_.dwColorSpaceLowValue,
               src->key_.dwColorSpaceHighValue);
@@ -181,6 +210,12 @@ HRESULT IDirectDrawSurface::BltFast(DWORD x, DWORD y, IDirectDrawSurface* src, c
   if (static_cast<long long>(x) + w > width_ || static_cast<long long>(y) + h > height_) return DDERR_INVALIDRECT;
   const bool keyed = (trans & DDBLTFAST_SRCCOLORKEY) != 0;
   if (keyed && !src->hasKey_) return DDERR_NOCOLORKEY;
+  src->Settle();
+  if (keyed)
+    Settle();
+  else
+    SettleAround(RECT{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), static_cast<std::int32_t>(x + w),
+                      static_cast<std::int32_t>(y + h)});
   const std::uint32_t* from = src->pixels_.data() + static_cast<std::size_t>(s.top) * src->width_ + s.left;
   std::uint32_t* to = pixels_.data() + static_cast<std::size_t>(y) * width_ + x;
   if (keyed)
@@ -194,6 +229,7 @@ HRESULT IDirectDrawSurface::BltFast(DWORD x, DWORD y, IDirectDrawSurface* src, c
 HRESULT IDirectDrawSurface::Flip(IDirectDrawSurface*, DWORD) {
   if (!(caps_ & DDSCAPS_FLIP) || !attached_) return DDERR_NOTFLIPPABLE;
   if (LostNow()) return DDERR_SURFACELOST;
+  attached_->Settle();
   pixels_.swap(attached_->pixels_);
   device_->driver->Present(pixels_, width_, height_);
   return DD_OK;
@@ -240,6 +276,7 @@ HRESULT IDirectDrawSurface::Lock(const RECT* rect, DDSURFACEDESC* desc, DWORD, v
   if (r.left < 0 || r.top < 0 || r.right > width_ || r.bottom > height_ || r.left > r.right || r.top > r.bottom)
     return DDERR_INVALIDRECT;
   if (locked_.exchange(true)) return DDERR_SURFACEBUSY;
+  Settle();
   GetSurfaceDesc(desc);
   desc->dwFlags |= DDSD_LPSURFACE;
   desc->lpSurface = pixels_.data() + static_cast<std::size_t>(r.top) * width_ + r.left;
@@ -254,6 +291,7 @@ HRESULT IDirectDrawSurface::GetDC(HDC* dc) {
   if (LostNow()) return DDERR_SURFACELOST;
   if (device_->driver->faults().failGetDC) return DDERR_CANTCREATEDC;
   if (dcOut_) return DDERR_SURFACEBUSY;
+  Settle();
   dc_ = std::make_unique<DrawingContext>(pixels_.data(), width_, height_, width_);
   dcOut_ = true;
   *dc = dc_.get();

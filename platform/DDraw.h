@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -217,12 +218,18 @@ class IDirectDrawSurface : public RefCounted {
   IDirectDrawSurface(std::shared_ptr<DeviceState> device, int width, int height, DWORD caps);
   ~IDirectDrawSurface() override;
   bool LostNow() const;
+  // A colour fill of the whole surface is kept pending and written only where
+  // it shows: a frame's clear is mostly covered by its opaque background.
+  void Settle();
+  // An opaque copy is about to cover cover: the pending fill goes around it.
+  void SettleAround(const RECT& cover);
 
   std::shared_ptr<DeviceState> device_;
   int width_;
   int height_;
   DWORD caps_;
   std::vector<std::uint32_t> pixels_;
+  std::optional<std::uint32_t> pendingFill_;
   IDirectDrawSurface* attached_ = nullptr;  // the back buffer of a flip chain, owned
   std::atomic<std::uint64_t> restoredEpoch_;
   std::atomic<bool> locked_{false};

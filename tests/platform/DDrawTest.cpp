@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "platform/DisplayDriver.h"
@@ -90,6 +91,84 @@ TEST_F(DisplayTest, ColourFillCoversTheWholeSurfaceOrARectangle) {
   EXPECT_EQ(back->Pixels()[1 * 16 + 4], 0xABCDEFu);
   RECT outside{10, 0, 17, 1};
   EXPECT_EQ(back->Blt(&outside, nullptr, nullptr, DDBLT_COLORFILL, &fx), DDERR_INVALIDRECT);
+}
+
+// A frame's clear is written only where nothing opaque covers it: whatever
+// follows, the presented frame is the one the calls describe, pixel for pixel.
+TEST_F(DisplayTest, AClearShowsWhereverNothingOpaqueCoversIt) {
+  OpenChain();
+  constexpr std::uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF;
+  IDirectDrawSurface* s = Plain(3, 2);
+  const std::uint32_t src[] = {0x000000, 0x112233, 0x445566, 0x778899, 0xAABBCC, 0x000000};
+  std::copy(src, src + 6, s->Pixels());
+  DDCOLORKEY key{0, 0};
+  ASSERT_EQ(s->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
+  const auto fill = [&](std::uint32_t colour, const RECT* r = nullptr) {
+    DDBLTFX fx;
+    fx.dwFillColor = colour;
+    return back->Blt(r, nullptr, nullptr, DDBLT_COLORFILL, &fx);
+  };
+  // Pixel (x, y) of the source, stretched 2x into (2, 2)..(8, 6).
+  const auto stretched = [&](int x, int y) { return src[((y - 2) / 2) * 3 + (x - 2) / 2]; };
+  const struct {
+    const char* what;
+    std::function<void()> draw;
+    std::function<std::uint32_t(int, int)> expected;
+  } cases[] = {
+      {"a clear alone", [&] { fill(kRed); }, [&](int, int) { return kRed; }},
+      {"the last of two clears", [&] { fill(kRed); fill(kGreen); }, [&](int, int) { return kGreen; }},
+      {"an opaque copy on a clear",
+       [&] { fill(kRed); back->BltFast(5, 3, s, nullptr, DDBLTFAST_NOCOLORKEY); },
+       [&](int x, int y) { return x >= 5 && x < 8 && y >= 3 && y < 5 ? src[(y - 3) * 3 + x - 5] : kRed; }},
+      {"a keyed copy on a clear",
+       [&] { fill(kRed); back->BltFast(5, 3, s, nullptr, DDBLTFAST_SRCCOLORKEY); },
+       [&](int x, int y) {
+         const bool in = x >= 5 && x < 8 && y >= 3 && y < 5;
+         return in && src[(y - 3) * 3 + x - 5] != 0 ? src[(y - 3) * 3 + x - 5] : kRed;
+       }},
+      {"an opaque stretch on a clear",
+       [&] {
+         fill(kRed);
+         RECT d{2, 2, 8, 6};
+         back->Blt(&d, s, nullptr, DDBLT_WAIT, nullptr);
+       },
+       [&](int x, int y) { return x >= 2 && x < 8 && y >= 2 && y < 6 ? stretched(x, y) : kRed; }},
+      {"a rectangle filled on a clear",
+       [&] {
+         fill(kRed);
+         RECT r{1, 1, 3, 3};
+         fill(kBlue, &r);
+       },
+       [&](int x, int y) { return x >= 1 && x < 3 && y >= 1 && y < 3 ? kBlue : kRed; }},
+      {"a copy of the whole surface",
+       [&] {
+         fill(kRed);
+         IDirectDrawSurface* whole = Plain(16, 8);
+         std::fill(whole->Pixels(), whole->Pixels() + 16 * 8, kGreen);
+         back->BltFast(0, 0, whole, nullptr, DDBLTFAST_NOCOLORKEY);
+         whole->Release();
+       },
+       [&](int, int) { return kGreen; }},
+      {"drawing through a context on a clear",
+       [&] {
+         fill(kRed);
+         HDC dc = nullptr;
+         ASSERT_EQ(back->GetDC(&dc), DD_OK);
+         dc->SetPixel(4, 4, kGreen);
+         back->ReleaseDC(dc);
+       },
+       [&](int x, int y) { return x == 4 && y == 4 ? kGreen : kRed; }},
+  };
+  for (const auto& c : cases) {
+    c.draw();
+    ASSERT_EQ(primary->Flip(nullptr, 0), DD_OK) << c.what;
+    const auto frame = driver->LastFrame();
+    int wrong = 0;
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 16; ++x) wrong += frame[static_cast<std::size_t>(y) * 16 + x] != c.expected(x, y);
+    EXPECT_EQ(wrong, 0) << c.what;
+  }
+  s->Release();
 }
 
 TEST_F(DisplayTest, BltFastCopiesPlainOrKeyedAndRejectsRectanglesOutside) {
