@@ -6,10 +6,14 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -55,7 +59,14 @@ class PrivateServer {
       if (number.find('\n') != std::string::npos) break;
     }
     close(fds[0]);
-    if (!number.empty() && number.find('\n') != std::string::npos) display_ = std::string(":").append(number, 0, number.find('\n'));
+    if (number.empty() || number.find('\n') == std::string::npos) return;
+    const std::string display = std::string(":").append(number, 0, number.find('\n'));
+    // The number comes before the server takes clients; on a loaded machine a
+    // client right after it is refused.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!Accepts(number.substr(0, number.find('\n'))) && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (Accepts(number.substr(0, number.find('\n')))) display_ = display;
   }
   ~PrivateServer() {
     if (pid_ > 0) {
@@ -70,6 +81,27 @@ class PrivateServer {
   const std::string& Display() const { return display_; }
 
  private:
+  // The server on display number completes a client's connection setup (the
+  // protocol's first exchange, without authorisation, as the tests' clients).
+  static bool Accepts(const std::string& number) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd < 0) return false;
+    const timeval wait{2, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "/tmp/.X11-unix/X%s", number.c_str());
+    bool ok = false;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+      const unsigned char setup[12] = {'l', 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0};  // little-endian, version 11.0
+      unsigned char status = 0;
+      ok = write(fd, setup, sizeof setup) == static_cast<ssize_t>(sizeof setup) && read(fd, &status, 1) == 1 &&
+           status == 1;
+    }
+    close(fd);
+    return ok;
+  }
+
   pid_t pid_ = 0;
   std::string display_;
 };
@@ -84,7 +116,10 @@ class PrivateXvfb : public PrivateServer {
  private:
   static std::vector<std::string> Arguments(const std::vector<std::string>& screens,
                                             const std::vector<std::string>& extra) {
-    std::vector<std::string> args = extra;
+    // Without -noreset the server resets whenever its last client leaves, and
+    // refuses a client that comes meanwhile.
+    std::vector<std::string> args = {"-noreset"};
+    args.insert(args.end(), extra.begin(), extra.end());
     for (std::size_t i = 0; i < screens.size(); ++i) {
       args.push_back("-screen");
       args.push_back(std::to_string(i));
