@@ -99,27 +99,16 @@ void BM_FeedFromUpstreamThroughHttpsRedirect(benchmark::State& state) {
 }
 BENCHMARK(BM_FeedFromUpstreamThroughHttpsRedirect)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-// The same feed straight from the fake, without the bridge: the loopback floor.
-void BM_FeedStraightFromUpstream(benchmark::State& state) {
+// A reply straight from the fake, without the bridge: the loopback floor.
+void BM_StraightFromUpstream(benchmark::State& state, const char* target) {
   World& w = TheWorld();
-  for (auto _ : state) {
-    testing_bridge::SaverReply r = testing_bridge::RawRequest(
-        w.feeds.Port(), "GET /feed HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
-    Check(state, r);
-  }
+  const std::string request = std::string("GET ") + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+  for (auto _ : state) Check(state, testing_bridge::RawRequest(w.feeds.Port(), request));
 }
-BENCHMARK(BM_FeedStraightFromUpstream)->Unit(benchmark::kMicrosecond)->UseRealTime();
-
-// The weather service's reply straight from the fake, without the bridge.
-void BM_WeatherStraightFromUpstream(benchmark::State& state) {
-  World& w = TheWorld();
-  for (auto _ : state) {
-    testing_bridge::SaverReply r = testing_bridge::RawRequest(
-        w.feeds.Port(), "GET /v1/forecast?latitude=38.9&longitude=-77.0 HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
-    Check(state, r);
-  }
-}
-BENCHMARK(BM_WeatherStraightFromUpstream)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_StraightFromUpstream, Feed, "/feed")->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_StraightFromUpstream, Weather, "/v1/forecast?latitude=38.9&longitude=-77.0")
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
 void BM_WeatherFromUpstream(benchmark::State& state) {
   World& w = TheWorld();

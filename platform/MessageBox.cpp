@@ -30,11 +30,6 @@ int Record(const char* path, const std::string& text, const std::string& caption
   return IDOK;
 }
 
-int ToStderr(const std::string& text, const std::string& caption) {
-  std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-  return IDOK;
-}
-
 void ExecBox(const std::string& text, const std::string& caption, unsigned flags) {
   QMessageBox box;
   box.setWindowTitle(QtText(caption));
@@ -56,12 +51,12 @@ int ShowWithQt(const std::string& text, const std::string& caption, unsigned fla
   if (QCoreApplication* running = QCoreApplication::instance()) {
     // Widgets live on the application's thread only.
     if (!qobject_cast<QApplication*>(running) || QThread::currentThread() != running->thread())
-      return ToStderr(text, caption);
+      return MessageBoxToStderr(0, text, caption, flags);
     ExecBox(text, caption, flags);
     return IDOK;
   }
   auto probe = DisplayProbe::Connect();
-  if (!probe) return ToStderr(text, caption);
+  if (!probe) return MessageBoxToStderr(0, text, caption, flags);
   static int argc = 1;
   static char name[] = "brisvane";
   static char* argv[] = {name, nullptr};
@@ -75,6 +70,11 @@ int ShowWithQt(const std::string& text, const std::string& caption, unsigned fla
 }  // namespace
 
 void SetMessageBoxHandler(MessageBoxHandler handler) { gHandler.Set(std::move(handler)); }
+
+int MessageBoxToStderr(WindowId, const std::string& text, const std::string& caption, unsigned) {
+  std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  return IDOK;
+}
 
 int ShowMessageBox(WindowId owner, const std::string& text, const std::string& caption, unsigned flags) {
   if (const char* log = std::getenv("BRISVANE_MESSAGEBOX_LOG"); log && *log) return Record(log, text, caption);

@@ -22,8 +22,10 @@ constexpr int IDOK = 1;
 using MessageBoxHandler =
     std::function<int(WindowId owner, const std::string& text, const std::string& caption, unsigned flags)>;
 
-// Replaces the way boxes are shown (tests); an empty handler restores Qt's.
+// Replaces the way boxes are shown (tests, a hosted saver); an empty handler restores Qt's.
 void SetMessageBoxHandler(MessageBoxHandler handler);
+// A handler that writes "caption: text" to stderr, as boxes go where there is no display.
+int MessageBoxToStderr(WindowId owner, const std::string& text, const std::string& caption, unsigned flags);
 // Modal; returns when the user presses Enter or clicks OK.
 int ShowMessageBox(WindowId owner, const std::string& text, const std::string& caption, unsigned flags = MB_OK);
 

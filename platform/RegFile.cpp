@@ -477,13 +477,22 @@ bool UpdateRegFile(const std::string& path, const std::function<bool(RegDocument
   mode_t mode = 0600;
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
+  return ReplaceFileAtomically(path, doc.Serialize(), mode);
+}
+
+bool ReplaceFileAtomically(const std::string& path, const std::string& text, unsigned mode) {
   std::string temp = path + ".XXXXXX";
   int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
-  bool ok = WriteAll(fd, doc.Serialize()) && ::fchmod(fd, mode) == 0 && (!gSyncWrites.load() || ::fsync(fd) == 0);
+  bool ok = WriteAll(fd, text) && ::fchmod(fd, static_cast<mode_t>(mode)) == 0 &&
+            (!gSyncWrites.load() || ::fsync(fd) == 0);
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
+  if (!ok) {
+    const int error = errno;
+    ::unlink(temp.c_str());
+    errno = error;
+  }
   return ok;
 }
 

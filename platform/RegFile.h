@@ -74,6 +74,10 @@ std::optional<std::string> ReadRegFile(const std::string& path);
 // The new file is flushed to the disk before it replaces the old one, so a
 // power cut leaves the old or the new settings, never an empty file.
 bool UpdateRegFile(const std::string& path, const std::function<bool(RegDocument&)>& edit);
+// Replaces path with text atomically (a temporary beside it, flushed, then
+// renamed over it), the file getting mode. False, with errno set and nothing
+// left behind, on failure.
+bool ReplaceFileAtomically(const std::string& path, const std::string& text, unsigned mode);
 // Tests that write thousands of times may skip the flush (about 10 ms each);
 // locking and replacing stay the same.
 void SetRegFileSyncForTesting(bool sync);

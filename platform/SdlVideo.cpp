@@ -352,12 +352,15 @@ void SdlVideo::SetWindowOptions(WindowId id, const WindowOptions& options) {
   if (options.color != old.color && (SDL_GetWindowFlags(w->window) & SDL_WINDOW_SHOWN)) PaintWindow(*w);
 }
 
+bool SdlVideo::HostEnded(const SDL_Event* e, GuiEvent& event) {
+  if (!host_ || hostEnded_ || !(e ? host_->Destroyed(*e) : host_->Lost())) return false;
+  hostEnded_ = true;
+  event = GuiEvent{GuiEvent::Type::Close, hostId_};
+  return true;
+}
+
 bool SdlVideo::NextEvent(GuiEvent& event, int timeoutMs) {
-  if (host_ && host_->Lost() && !hostEnded_) {
-    hostEnded_ = true;
-    event = GuiEvent{GuiEvent::Type::Close, hostId_};
-    return true;
-  }
+  if (HostEnded(nullptr, event)) return true;
   if (!pending_.empty()) {
     event = pending_.front();
     pending_.pop_front();
@@ -402,12 +405,7 @@ bool SdlVideo::Translate(const SDL_Event& e, GuiEvent& event) {
     return true;
   }
   if (host_) {
-    if (host_->Destroyed(e) && !hostEnded_) {
-      hostEnded_ = true;
-      event.type = GuiEvent::Type::Close;
-      event.window = hostId_;
-      return true;
-    }
+    if (HostEnded(&e, event)) return true;
     // The host watches the user and ends us; focus is never ours to lose.
     if (e.type == SDL_KEYDOWN || e.type == SDL_TEXTINPUT || e.type == SDL_MOUSEMOTION ||
         (e.type == SDL_WINDOWEVENT &&

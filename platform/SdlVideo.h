@@ -90,6 +90,9 @@ class SdlVideo : public Gui, public DisplayDriver {
     int barsWidth = 0, barsHeight = 0;
   };
   bool Translate(const SDL_Event& e, GuiEvent& event);
+  // The host's window has gone (destroyed, as e tells, or named by an X error
+  // when e is null): a Close event for it, once.
+  bool HostEnded(const SDL_Event* e, GuiEvent& event);
   void PresentPending();
   // shown_ against the frame before (pitch pixels a row), into changed_.
   void MarkChangedRows(const std::uint32_t* before, std::size_t pitch);

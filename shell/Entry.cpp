@@ -57,10 +57,7 @@ void RunSaver(TApplication& app) {
 // cannot draw shows nothing and waits to be stopped; and it never opens a
 // window of its own, a message box neither.
 void RunHosted(TApplication& app, const HostedRun& host) {
-  platform::SetMessageBoxHandler([](platform::WindowId, const std::string& text, const std::string& caption, unsigned) {
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-    return platform::IDOK;
-  });
+  platform::SetMessageBoxHandler(platform::MessageBoxToStderr);
   std::string error;
   auto video = platform::SdlVideo::CreateHosted(host.window, &error);
   if (!video) {

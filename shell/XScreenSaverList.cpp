@@ -1,6 +1,5 @@
 #include "shell/XScreenSaverList.h"
 
-#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +12,8 @@
 #include <fstream>
 #include <sstream>
 #include <vector>
+
+#include "platform/RegFile.h"
 
 namespace shell {
 
@@ -157,25 +158,8 @@ std::string HomeFolder() {
 }
 
 bool WriteWhole(const std::string& path, const std::string& text, mode_t mode, std::string& error) {
-  const std::size_t slash = path.rfind('/');
-  std::string temp = path.substr(0, slash + 1) + ".xscreensaver.XXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) {
-    error = "cannot write beside " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  bool ok = fchmod(fd, mode) == 0;
-  for (std::size_t done = 0; ok && done < text.size();) {
-    const ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += static_cast<std::size_t>(n);
-  }
-  ok = ok && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  if (ok && rename(temp.c_str(), path.c_str()) == 0) return true;
+  if (platform::ReplaceFileAtomically(path, text, mode)) return true;
   error = "cannot write " + path + ": " + std::strerror(errno);
-  unlink(temp.c_str());
   return false;
 }
 

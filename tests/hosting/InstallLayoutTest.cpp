@@ -145,9 +145,9 @@ TEST(Install, TheDebianPackageHoldsTheSameLayoutUnderUsrAndPassesLintian) {
     if (e.path().extension() == ".deb") deb = e.path().string();
   ASSERT_FALSE(deb.empty());
 
-  ASSERT_EQ(RunTool({"/bin/sh", "-c", "dpkg-deb -x \"$0\" \"$1\"", deb, out + "/root"}), 0);
-  EXPECT_EQ(Listing(out + "/root"), Layout("usr")) << "the package differs from make install for /usr";
-  EXPECT_EQ(fs::read_symlink(out + "/root/usr/libexec/xscreensaver/brisvane"), "../../bin/brisvane");
+  ASSERT_EQ(RunTool({"/bin/sh", "-c", "dpkg-deb -x \"$0\" \"$1\"", deb, out + "/unpacked"}), 0);
+  EXPECT_EQ(Listing(out + "/unpacked"), Layout("usr")) << "the package differs from make install for /usr";
+  EXPECT_EQ(fs::read_symlink(fs::path(out) / "unpacked" / "usr" / "libexec" / "xscreensaver" / "brisvane"), "../../bin/brisvane");
 
   ASSERT_EQ(RunTool({"/bin/sh", "-c", "dpkg-deb -f \"$0\" Recommends Depends", deb}, {}, out + "/fields"), 0);
   const std::string fields = testing_support::ReadText(out + "/fields");
