@@ -41,7 +41,18 @@ BRISVANE_WIDE_VECTORS void KeyedRow(std::uint32_t* __restrict d, const std::uint
     d[i] = ((v & 0xFFFFFFu) - low) <= range ? d[i] : v;
   }
 }
+BRISVANE_WIDE_VECTORS bool AnyInRange(const std::uint32_t* s, int w, std::uint32_t low, std::uint32_t range) {
+  bool any = false;
+  for (int i = 0; i < w; ++i) any |= ((s[i] & 0xFFFFFFu) - low) <= range;
+  return any;
+}
 }  // namespace
+
+bool HoldsKey(const std::uint32_t* row, int w, std::uint32_t low, std::uint32_t high) {
+  low &= 0xFFFFFFu;
+  high &= 0xFFFFFFu;
+  return high >= low && AnyInRange(row, w, low, high - low);
+}
 
 void CopyKeyed(std::uint32_t* dst, int dstPitch, const std::uint32_t* src, int srcPitch, int w, int h,
                std::uint32_t low, std::uint32_t high) {

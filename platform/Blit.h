@@ -11,6 +11,8 @@ void CopyPlain(std::uint32_t* dst, int dstPitch, const std::uint32_t* src, int s
 // Skips source pixels whose colour (low 24 bits) lies in [low, high].
 void CopyKeyed(std::uint32_t* dst, int dstPitch, const std::uint32_t* src, int srcPitch, int w, int h,
                std::uint32_t low, std::uint32_t high);
+// Whether a row holds a pixel that CopyKeyed would skip.
+bool HoldsKey(const std::uint32_t* row, int w, std::uint32_t low, std::uint32_t high);
 // Nearest-neighbour stretch of a source rectangle into a destination rectangle.
 void StretchCopy(std::uint32_t* dst, int dstPitch, int dx, int dy, int dw, int dh, const std::uint32_t* src,
                  int srcPitch, int sx, int sy, int sw, int sh, bool keyed, std::uint32_t low, std::uint32_t high);

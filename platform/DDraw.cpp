@@ -16,6 +16,7 @@ constexpr int kMaxSurfaceSide = 16384;
 // Restored surfaces hold garbage until refilled; a loud colour makes a sprite
 // that forgets to refill visible instead of silently black.
 constexpr std::uint32_t kRestoredGarbage = 0x00FF00FF;
+constexpr std::size_t kMaxPending = 64;
 }  // namespace
 
 // What the display object and its surfaces share; it outlives the object so a
@@ -99,38 +100,206 @@ HRESULT IDirectDrawGammaControl::SetGammaRamp(DWORD, const DDGAMMARAMP* ramp) {
 
 // ---- surfaces ----
 
+namespace {
+
+// Row signatures: a row's signature is its drawing folded op by op, from a
+// cover of the whole surface or from a value that stands for nothing known.
+std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {
+  h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDull;
+  h ^= h >> 33;
+  h *= 0xC4CEB9FE1A85EC53ull;
+  h ^= h >> 33;
+  return h;
+}
+
+std::uint64_t Pair(std::int64_t a, std::int64_t b) {
+  return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(a)) << 32) | static_cast<std::uint32_t>(b);
+}
+
+std::atomic<std::uint64_t> gNextUnique{1};
+// Never equal to any other signature: Mix is one-to-one in v for a fixed h.
+std::uint64_t UnknownRow() { return Mix(0x5EED, gNextUnique.fetch_add(1)); }
+
+// Surfaces holding recorded copies, so that a source about to change can
+// have them drawn first.
+std::mutex gPendingMutex;
+std::vector<IDirectDrawSurface*> gPending;
+
+}  // namespace
+
 IDirectDrawSurface::IDirectDrawSurface(std::shared_ptr<DeviceState> device, int width, int height, DWORD caps)
     : device_(std::move(device)),
       width_(width),
       height_(height),
       caps_(caps),
-      pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u),
-      restoredEpoch_(device_->driver->LostEpoch()) {}
+      serial_(gNextUnique.fetch_add(1)),
+      restoredEpoch_(device_->driver->LostEpoch()) {
+  buffer_.pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
+  buffer_.rows.assign(static_cast<std::size_t>(height), UnknownRow());
+}
 
 IDirectDrawSurface::~IDirectDrawSurface() {
+  Changing();
+  DropPending();
   if (attached_) attached_->Release();
 }
 
 std::uint32_t* IDirectDrawSurface::Pixels() {
   Settle();
-  return pixels_.data();
+  Changing();
+  exposed_ = true;
+  MarkUnknown(0, height_);
+  return buffer_.pixels.data();
+}
+
+void IDirectDrawSurface::MarkUnknown(int top, int bottom) {
+  std::fill(buffer_.rows.begin() + std::clamp(top, 0, height_), buffer_.rows.begin() + std::clamp(bottom, 0, height_),
+            UnknownRow());
+}
+
+void IDirectDrawSurface::Changing() {
+  if (readers_.load() > 0) {
+    std::vector<IDirectDrawSurface*> readers;
+    {
+      std::lock_guard<std::mutex> lock(gPendingMutex);
+      for (IDirectDrawSurface* p : gPending)
+        if (p != this && std::any_of(p->pending_.begin(), p->pending_.end(),
+                                     [&](const DrawOp& op) { return op.src == this; }))
+          readers.push_back(p);
+    }
+    for (IDirectDrawSurface* p : readers) p->Settle();
+  }
+  ++version_;
+}
+
+void IDirectDrawSurface::DropPending() {
+  if (pending_.empty()) return;
+  for (const DrawOp& op : pending_)
+    if (op.src) op.src->readers_.fetch_sub(1);
+  pending_.clear();
+  std::lock_guard<std::mutex> lock(gPendingMutex);
+  gPending.erase(std::remove(gPending.begin(), gPending.end(), this), gPending.end());
+}
+
+void IDirectDrawSurface::Record(DrawOp op) {
+  if (op.w <= 0 || op.h <= 0) return;
+  if (op.src) op.src->Settle();
+  if (PixelsOut() || op.src == this || (op.src && op.src->PixelsOut())) {
+    // Whoever holds the pixels sees every drawing in order.
+    Settle();
+    Changing();
+    Draw(op, op.y, op.y + op.h, op.x, op.x + op.w, false);
+    MarkUnknown(op.y, op.y + op.h);
+    return;
+  }
+  // Recorded ops are told apart by a bit of a 64-bit mask.
+  if (pending_.size() == kMaxPending) Settle();
+  Changing();
+  // A keyed copy from rows without the key is a plain one (and may cover the surface).
+  if (op.kind == DrawOp::Kind::CopyKeyed) {
+    const std::uint8_t* keyed = op.src->KeyRows(op.keyLow, op.keyHigh) + op.sy;
+    if (std::none_of(keyed, keyed + op.h, [](std::uint8_t k) { return k != 0; })) op.kind = DrawOp::Kind::Copy;
+  }
+  std::uint64_t sig = Mix(static_cast<std::uint64_t>(op.kind) + 1, Pair(op.x, op.y));
+  sig = Mix(sig, Pair(op.w, op.h));
+  sig = Mix(sig, op.src ? op.src->serial_ : 0);
+  sig = Mix(sig, op.src ? op.src->version_ : 0);
+  sig = Mix(sig, Pair(op.sx, op.sy));
+  sig = Mix(sig, op.color);
+  op.signature = Mix(sig, Pair(op.keyLow, op.keyHigh));
+  const bool cover = op.kind != DrawOp::Kind::CopyKeyed && op.x == 0 && op.y == 0 && op.w == width_ && op.h == height_;
+  if (cover) {
+    // Nothing drawn before shows: start again from this one.
+    DropPending();
+    fromCover_ = true;
+    wanted_.assign(static_cast<std::size_t>(height_), op.signature);
+  } else {
+    if (pending_.empty()) {
+      fromCover_ = false;
+      wanted_ = buffer_.rows;
+    }
+    for (int r = op.y; r < op.y + op.h; ++r) wanted_[r] = Mix(wanted_[r], op.signature);
+  }
+  if (op.src) op.src->readers_.fetch_add(1);
+  pending_.push_back(op);
+  if (pending_.size() == 1) {
+    std::lock_guard<std::mutex> lock(gPendingMutex);
+    gPending.push_back(this);
+  }
+}
+
+const std::uint8_t* IDirectDrawSurface::KeyRows(std::uint32_t low, std::uint32_t high) {
+  if (keyRows_.empty() || keyRowsVersion_ != version_ || keyRowsLow_ != low || keyRowsHigh_ != high) {
+    keyRows_.resize(static_cast<std::size_t>(height_));
+    for (int r = 0; r < height_; ++r)
+      keyRows_[r] = HoldsKey(buffer_.pixels.data() + static_cast<std::size_t>(r) * width_, width_, low, high);
+    keyRowsVersion_ = version_;
+    keyRowsLow_ = low;
+    keyRowsHigh_ = high;
+  }
+  return keyRows_.data();
+}
+
+void IDirectDrawSurface::Draw(const DrawOp& op, int top, int bottom, int left, int right, bool keyFree) {
+  std::uint32_t* to = buffer_.pixels.data() + static_cast<std::size_t>(top) * width_ + left;
+  const int w = right - left, h = bottom - top;
+  if (op.kind == DrawOp::Kind::Fill) return FillRect(to, width_, 0, 0, w, h, op.color);
+  const IDirectDrawSurface& src = *op.src;
+  const std::uint32_t* from = src.buffer_.pixels.data() +
+                              static_cast<std::size_t>(op.sy + top - op.y) * src.width_ + op.sx + (left - op.x);
+  if (op.kind == DrawOp::Kind::Copy || keyFree) return CopyPlain(to, width_, from, src.width_, w, h);
+  CopyKeyed(to, width_, from, src.width_, w, h, op.keyLow, op.keyHigh);
+}
+
+void IDirectDrawSurface::DrawBand(int top, int bottom, std::uint64_t touched, std::uint64_t opaque) {
+  for (std::size_t i = 0; i < pending_.size(); ++i) {
+    if (!(touched >> i & 1)) continue;
+    const DrawOp& op = pending_[i];
+    // Columns a later opaque op hides from one side are left out.
+    int left = op.x, right = op.x + op.w;
+    for (std::size_t j = i + 1; j < pending_.size() && left < right; ++j) {
+      if (!(opaque >> j & 1)) continue;
+      const DrawOp& over = pending_[j];
+      if (over.x <= left && over.x + over.w > left)
+        left = std::min(right, over.x + over.w);
+      else if (over.x < right && over.x + over.w >= right)
+        right = std::max(left, over.x);
+    }
+    if (left < right) Draw(op, top, bottom, left, right, (opaque >> i & 1) != 0);
+  }
 }
 
 void IDirectDrawSurface::Settle() {
-  if (!pendingFill_) return;
-  FillRect(pixels_.data(), width_, 0, 0, width_, height_, *pendingFill_);
-  pendingFill_.reset();
-}
-
-void IDirectDrawSurface::SettleAround(const RECT& cover) {
-  if (!pendingFill_) return;
-  const std::uint32_t c = *pendingFill_;
-  pendingFill_.reset();
-  const int w = width_;
-  FillRect(pixels_.data(), w, 0, 0, w, cover.top, c);                                  // above
-  FillRect(pixels_.data(), w, 0, cover.bottom, w, height_ - cover.bottom, c);          // below
-  FillRect(pixels_.data(), w, 0, cover.top, cover.left, cover.bottom - cover.top, c);  // left
-  FillRect(pixels_.data(), w, cover.right, cover.top, w - cover.right, cover.bottom - cover.top, c);  // right
+  if (pending_.empty()) return;
+  // Row by row, the recorded ops touching it and those that hide what lies under them.
+  touched_.assign(static_cast<std::size_t>(height_), 0);
+  opaque_.assign(static_cast<std::size_t>(height_), 0);
+  for (std::size_t i = 0; i < pending_.size(); ++i) {
+    const DrawOp& op = pending_[i];
+    const std::uint64_t bit = std::uint64_t{1} << i;
+    const std::uint8_t* keyed =
+        op.kind == DrawOp::Kind::CopyKeyed ? op.src->KeyRows(op.keyLow, op.keyHigh) + op.sy - op.y : nullptr;
+    for (int r = op.y; r < op.y + op.h; ++r) {
+      touched_[r] |= bit;
+      if (!keyed || !keyed[r]) opaque_[r] |= bit;
+    }
+  }
+  // After a cover, rows already holding what they would be drawn to are left alone.
+  auto holds = [&](int r) { return fromCover_ && buffer_.rows[r] == wanted_[r]; };
+  for (int r = 0; r < height_;) {
+    if (holds(r)) {
+      ++r;
+      continue;
+    }
+    int end = r + 1;
+    while (end < height_ && touched_[end] == touched_[r] && opaque_[end] == opaque_[r] && !holds(end)) ++end;
+    DrawBand(r, end, touched_[r], opaque_[r]);
+    r = end;
+  }
+  buffer_.rows.swap(wanted_);
+  DropPending();
 }
 
 bool IDirectDrawSurface::LostNow() const {
@@ -145,13 +314,13 @@ HRESULT IDirectDrawSurface::Restore() {
   if (!LostNow()) return DD_OK;
   if (driver->faults().failRestore || !driver->CanRestore()) return DDERR_WRONGMODE;
   const std::uint64_t epoch = driver->LostEpoch();
-  pendingFill_.reset();
-  std::fill(pixels_.begin(), pixels_.end(), kRestoredGarbage);
-  restoredEpoch_.store(epoch);
-  if (attached_) {
-    attached_->pendingFill_.reset();
-    std::fill(attached_->pixels_.begin(), attached_->pixels_.end(), kRestoredGarbage);
-    attached_->restoredEpoch_.store(epoch);
+  for (IDirectDrawSurface* s : {this, attached_}) {
+    if (!s) continue;
+    s->DropPending();
+    s->Changing();
+    std::fill(s->buffer_.pixels.begin(), s->buffer_.pixels.end(), kRestoredGarbage);
+    s->MarkUnknown(0, s->height_);
+    s->restoredEpoch_.store(epoch);
   }
   return DD_OK;
 }
@@ -173,14 +342,13 @@ HRESULT IDirectDrawSurface::Blt(const RECT* dst, IDirectDrawSurface* src, const 
   RECT d = dst ? *dst : RECT{0, 0, width_, height_};
   if (d.left < 0 || d.top < 0 || d.right > width_ || d.bottom > height_ || d.left > d.right || d.top > d.bottom)
     return DDERR_INVALIDRECT;
+  const int dw = d.right - d.left, dh = d.bottom - d.top;
   if (flags & DDBLT_COLORFILL) {
     if (!fx) return DDERR_INVALIDPARAMS;
-    if (d.left == 0 && d.top == 0 && d.right == width_ && d.bottom == height_) {
-      pendingFill_ = fx->dwFillColor;
-      return DD_OK;
-    }
-    Settle();
-    FillRect(pixels_.data(), width_, d.left, d.top, d.right - d.left, d.bottom - d.top, fx->dwFillColor);
+    DrawOp op;
+    op.x = d.left, op.y = d.top, op.w = dw, op.h = dh;
+    op.color = fx->dwFillColor;
+    Record(op);
     return DD_OK;
   }
   if (!src) return DDERR_INVALIDPARAMS;
@@ -191,11 +359,19 @@ HRESULT IDirectDrawSurface::Blt(const RECT* dst, IDirectDrawSurface* src, const 
     return DDERR_INVALIDRECT;
   const bool keyed = (flags & DDBLT_KEYSRC) != 0;
   if (keyed && !src->hasKey_) return DDERR_NOCOLORKEY;
+  if (dw == s.right - s.left && dh == s.bottom - s.top) {
+    Record(DrawOp{keyed ? DrawOp::Kind::CopyKeyed : DrawOp::Kind::Copy, d.left, d.top, dw, dh, src, s.left, s.top,
+                  0, src->key_.dwColorSpaceLowValue, src->key_.dwColorSpaceHighValue});
+    return DD_OK;
+  }
+  // Stretched: drawn at once.
   src->Settle();
-  keyed ? Settle() : SettleAround(d);
-  StretchCopy(pixels_.data(), width_, d.left, d.top, d.right - d.left, d.bottom - d.top, src->pixels_.data(),
-              src->width_, s.left, s.top, s.right - s.left, s.bottom - s.top, keyed, src->key_.dwColorSpaceLowValue,
+  Settle();
+  Changing();
+  StretchCopy(buffer_.pixels.data(), width_, d.left, d.top, dw, dh, src->buffer_.pixels.data(), src->width_, s.left,
+              s.top, s.right - s.left, s.bottom - s.top, keyed, src->key_.dwColorSpaceLowValue,
               src->key_.dwColorSpaceHighValue);
+  MarkUnknown(d.top, d.bottom);
   return DD_OK;
 }
 
@@ -210,28 +386,31 @@ HRESULT IDirectDrawSurface::BltFast(DWORD x, DWORD y, IDirectDrawSurface* src, c
   if (static_cast<long long>(x) + w > width_ || static_cast<long long>(y) + h > height_) return DDERR_INVALIDRECT;
   const bool keyed = (trans & DDBLTFAST_SRCCOLORKEY) != 0;
   if (keyed && !src->hasKey_) return DDERR_NOCOLORKEY;
-  src->Settle();
-  if (keyed)
-    Settle();
-  else
-    SettleAround(RECT{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), static_cast<std::int32_t>(x + w),
-                      static_cast<std::int32_t>(y + h)});
-  const std::uint32_t* from = src->pixels_.data() + static_cast<std::size_t>(s.top) * src->width_ + s.left;
-  std::uint32_t* to = pixels_.data() + static_cast<std::size_t>(y) * width_ + x;
-  if (keyed)
-    CopyKeyed(to, width_, from, src->width_, static_cast<int>(w), static_cast<int>(h), src->key_.dwColorSpaceLowValue,
-              src->key_.dwColorSpaceHighValue);
-  else
-    CopyPlain(to, width_, from, src->width_, static_cast<int>(w), static_cast<int>(h));
+  if (w == 0 || h == 0) return DD_OK;
+  Record(DrawOp{keyed ? DrawOp::Kind::CopyKeyed : DrawOp::Kind::Copy, static_cast<int>(x), static_cast<int>(y),
+                static_cast<int>(w), static_cast<int>(h), src, s.left, s.top, 0, src->key_.dwColorSpaceLowValue,
+                src->key_.dwColorSpaceHighValue});
   return DD_OK;
 }
 
 HRESULT IDirectDrawSurface::Flip(IDirectDrawSurface*, DWORD) {
   if (!(caps_ & DDSCAPS_FLIP) || !attached_) return DDERR_NOTFLIPPABLE;
   if (LostNow()) return DDERR_SURFACELOST;
-  attached_->Settle();
-  pixels_.swap(attached_->pixels_);
-  device_->driver->Present(pixels_, width_, height_);
+  IDirectDrawSurface& back = *attached_;
+  Settle();
+  back.Settle();
+  Changing();
+  back.Changing();
+  // Pixels given out stay with the buffer that moves.
+  exposed_ = back.exposed_ = exposed_ || back.exposed_;
+  buffer_.swap(back.buffer_);
+  if (exposed_) MarkUnknown(0, height_);
+  device_->driver->Present(buffer_, width_, height_);
+  // A buffer handed back without its rows' signatures is known for nothing.
+  if (buffer_.rows.size() != static_cast<std::size_t>(height_)) {
+    buffer_.rows.resize(static_cast<std::size_t>(height_));
+    MarkUnknown(0, height_);
+  }
   return DD_OK;
 }
 
@@ -269,7 +448,7 @@ HRESULT IDirectDrawSurface::GetSurfaceDesc(DDSURFACEDESC* desc) {
   return DD_OK;
 }
 
-HRESULT IDirectDrawSurface::Lock(const RECT* rect, DDSURFACEDESC* desc, DWORD, void*) {
+HRESULT IDirectDrawSurface::Lock(const RECT* rect, DDSURFACEDESC* desc, DWORD flags, void*) {
   if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
   if (LostNow()) return DDERR_SURFACELOST;
   RECT r = rect ? *rect : RECT{0, 0, width_, height_};
@@ -277,13 +456,19 @@ HRESULT IDirectDrawSurface::Lock(const RECT* rect, DDSURFACEDESC* desc, DWORD, v
     return DDERR_INVALIDRECT;
   if (locked_.exchange(true)) return DDERR_SURFACEBUSY;
   Settle();
+  Changing();
+  if (!(flags & DDLOCK_READONLY)) MarkUnknown(r.top, r.bottom);
   GetSurfaceDesc(desc);
   desc->dwFlags |= DDSD_LPSURFACE;
-  desc->lpSurface = pixels_.data() + static_cast<std::size_t>(r.top) * width_ + r.left;
+  desc->lpSurface = buffer_.pixels.data() + static_cast<std::size_t>(r.top) * width_ + r.left;
   return DD_OK;
 }
 
-HRESULT IDirectDrawSurface::Unlock(void*) { return locked_.exchange(false) ? DD_OK : DDERR_NOTLOCKED; }
+HRESULT IDirectDrawSurface::Unlock(void*) {
+  if (!locked_.exchange(false)) return DDERR_NOTLOCKED;
+  Changing();
+  return DD_OK;
+}
 
 HRESULT IDirectDrawSurface::GetDC(HDC* dc) {
   if (!dc) return DDERR_INVALIDPARAMS;
@@ -292,7 +477,8 @@ HRESULT IDirectDrawSurface::GetDC(HDC* dc) {
   if (device_->driver->faults().failGetDC) return DDERR_CANTCREATEDC;
   if (dcOut_) return DDERR_SURFACEBUSY;
   Settle();
-  dc_ = std::make_unique<DrawingContext>(pixels_.data(), width_, height_, width_);
+  Changing();
+  dc_ = std::make_unique<DrawingContext>(buffer_.pixels.data(), width_, height_, width_);
   dcOut_ = true;
   *dc = dc_.get();
   return DD_OK;
@@ -300,6 +486,8 @@ HRESULT IDirectDrawSurface::GetDC(HDC* dc) {
 
 HRESULT IDirectDrawSurface::ReleaseDC(HDC dc) {
   if (!dcOut_ || dc != dc_.get()) return DDERR_NODC;
+  MarkUnknown(dc_->TouchedTop(), dc_->TouchedBottom());
+  Changing();
   dcOut_ = false;
   dc_.reset();
   return DD_OK;

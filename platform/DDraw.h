@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -157,6 +156,18 @@ struct DDGAMMARAMP {
   std::uint16_t blue[256] = {};
 };
 
+// A frame's pixels and, row by row, a signature of the drawing that made the
+// row: rows with equal signatures hold equal pixels. Rows without a signature
+// (fewer signatures than rows) are not known to equal anything.
+struct FrameBuffer {
+  std::vector<std::uint32_t> pixels;
+  std::vector<std::uint64_t> rows;
+  void swap(FrameBuffer& other) noexcept {
+    pixels.swap(other.pixels);
+    rows.swap(other.rows);
+  }
+};
+
 class DisplayDriver;
 class DrawingContext;
 using HDC = DrawingContext*;
@@ -209,27 +220,70 @@ class IDirectDrawSurface : public RefCounted {
 
   int Width() const { return width_; }
   int Height() const { return height_; }
-  // Row-major XRGB pixels, Pitch() pixels per row. For tests and the presenter.
+  // Row-major XRGB pixels, Pitch() pixels per row, with everything drawn so far
+  // written. For tests and tools: since the caller may write into them at any
+  // time, this surface is drawn on at once from then on and its rows always
+  // count as changed.
   std::uint32_t* Pixels();
   int Pitch() const { return width_; }
 
  private:
   friend class IDirectDraw;
+  // A copy or fill recorded on this surface. Copies and fills are drawn only
+  // when the pixels are needed (a flip, a lock, a drawing context, a copy from
+  // this surface), and after a cover of the whole surface only on the rows
+  // whose drawing differs from what those rows already hold: the frame before's
+  // unchanged rows cost nothing.
+  struct DrawOp {
+    enum class Kind : std::uint8_t { Fill, Copy, CopyKeyed };
+    Kind kind = Kind::Fill;
+    int x = 0, y = 0, w = 0, h = 0;  // on this surface
+    IDirectDrawSurface* src = nullptr;
+    int sx = 0, sy = 0;  // where the copy starts in src
+    std::uint32_t color = 0, keyLow = 0, keyHigh = 0;
+    std::uint64_t signature = 0;
+  };
+
   IDirectDrawSurface(std::shared_ptr<DeviceState> device, int width, int height, DWORD caps);
   ~IDirectDrawSurface() override;
   bool LostNow() const;
-  // A colour fill of the whole surface is kept pending and written only where
-  // it shows: a frame's clear is mostly covered by its opaque background.
+  // Pixels given out (a lock, a drawing context, Pixels()): drawing waits for nothing.
+  bool PixelsOut() const { return exposed_ || locked_.load() || dcOut_; }
+  void Record(DrawOp op);
+  // The part of op on rows [top, bottom) and columns [left, right); keyFree:
+  // those rows of a keyed copy's source hold no key.
+  void Draw(const DrawOp& op, int top, int bottom, int left, int right, bool keyFree);
+  // Rows [top, bottom), which the ops in touched (bits of pending_) touch and
+  // those in opaque hide what lies under them on.
+  void DrawBand(int top, int bottom, std::uint64_t touched, std::uint64_t opaque);
+  // Draws everything recorded.
   void Settle();
-  // An opaque copy is about to cover cover: the pending fill goes around it.
-  void SettleAround(const RECT& cover);
+  // The pixels are about to change: surfaces with recorded copies from this
+  // one draw them first, and copies recorded from now on see a new version.
+  void Changing();
+  // Rows [top, bottom) were drawn in a way no signature describes.
+  void MarkUnknown(int top, int bottom);
+  void DropPending();
+  // Per row, 1 where the row holds a colour in the key range [low, high];
+  // worked out once per version and key.
+  const std::uint8_t* KeyRows(std::uint32_t low, std::uint32_t high);
 
   std::shared_ptr<DeviceState> device_;
   int width_;
   int height_;
   DWORD caps_;
-  std::vector<std::uint32_t> pixels_;
-  std::optional<std::uint32_t> pendingFill_;
+  FrameBuffer buffer_;  // rows: what each row holds now
+  std::vector<DrawOp> pending_;
+  std::vector<std::uint64_t> wanted_;  // what each row holds once pending_ is drawn
+  bool fromCover_ = false;  // pending_ starts with a cover of the whole surface
+  std::vector<std::uint64_t> touched_, opaque_;  // for Settle
+  const std::uint64_t serial_;
+  std::uint64_t version_ = 0;
+  std::atomic<int> readers_{0};  // recorded copies from this surface elsewhere
+  bool exposed_ = false;
+  std::vector<std::uint8_t> keyRows_;
+  std::uint64_t keyRowsVersion_ = 0;
+  std::uint32_t keyRowsLow_ = 0, keyRowsHigh_ = 0;
   IDirectDrawSurface* attached_ = nullptr;  // the back buffer of a flip chain, owned
   std::atomic<std::uint64_t> restoredEpoch_;
   std::atomic<bool> locked_{false};

@@ -91,10 +91,10 @@ bool HeadlessDisplayDriver::BindWindow(WindowId window, bool, int monitor) {
 
 void HeadlessDisplayDriver::Released() { window_.store(0); }
 
-void HeadlessDisplayDriver::Present(std::vector<std::uint32_t>& frame, int width, int height) {
+void HeadlessDisplayDriver::Present(FrameBuffer& frame, int width, int height) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    last_ = frame;  // a copy: the flip chain keeps its contents, as tests expect
+    last_ = frame.pixels;  // a copy: the flip chain keeps its contents, as tests expect
     width_ = width;
     height_ = height;
   }

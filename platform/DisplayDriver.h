@@ -58,10 +58,11 @@ class DisplayDriver {
   // The display object was released: give the screen back.
   virtual void Released() {}
   // Called on the frame thread by Flip with the finished front buffer
-  // (width * height pixels). The driver may keep the buffer by swapping it for
-  // one of its own of the same size, which saves a copy per frame; whatever the
-  // caller gets back is drawn over before it is shown again.
-  virtual void Present(std::vector<std::uint32_t>& frame, int width, int height) = 0;
+  // (width * height pixels, a signature per row). The driver may keep the
+  // buffer by swapping it for one of its own of the same size, which saves a
+  // copy per frame; the buffer it hands back must hold what its row
+  // signatures say, or none.
+  virtual void Present(FrameBuffer& frame, int width, int height) = 0;
 
   // Surfaces created before the current epoch are lost. Bumped when the window
   // or device goes away (minimised, focus lost, device reset).
@@ -103,7 +104,7 @@ std::shared_ptr<DisplayDriver> GetDisplayDriver();
 class HeadlessDisplayDriver : public DisplayDriver {
  public:
   HeadlessDisplayDriver() = default;
-  void Present(std::vector<std::uint32_t>& frame, int width, int height) override;
+  void Present(FrameBuffer& frame, int width, int height) override;
   bool BindWindow(WindowId window, bool exclusive, int monitor) override;
   void Released() override;
 

@@ -48,6 +48,19 @@ DrawingContext::DrawingContext(std::uint32_t* pixels, int width, int height, int
 
 DrawingContext::~DrawingContext() = default;
 
+void DrawingContext::Touch(int top, int bottom) {
+  top = std::max(top, 0);
+  bottom = std::min(bottom, height_);
+  if (top >= bottom) return;
+  if (touchedTop_ >= touchedBottom_) {
+    touchedTop_ = top;
+    touchedBottom_ = bottom;
+    return;
+  }
+  touchedTop_ = std::min(touchedTop_, top);
+  touchedBottom_ = std::max(touchedBottom_, bottom);
+}
+
 HFONT DrawingContext::SelectObject(HFONT font) {
   HFONT old = font_;
   font_ = font;
@@ -80,8 +93,10 @@ bool DrawingContext::ExtTextOut(int x, int y, unsigned options, const RECT* rect
   if (rect && (options & ETO_OPAQUE)) {
     RECT r{std::max(rect->left, 0), std::max(rect->top, 0), std::min(rect->right, width_),
            std::min(rect->bottom, height_)};
-    if (r.right > r.left && r.bottom > r.top)
+    if (r.right > r.left && r.bottom > r.top) {
       FillRect(pixels_, pitch_, r.left, r.top, r.right - r.left, r.bottom - r.top, ToXrgb(bkColor_));
+      Touch(r.top, r.bottom);
+    }
   }
   return DrawText(x, y, text, (options & ETO_CLIPPED) ? rect : nullptr, bkMode_ == OPAQUE && !(options & ETO_OPAQUE));
 }
@@ -110,8 +125,10 @@ bool DrawingContext::DrawText(int x, int y, const std::string& text, const RECT*
     if (GetTextExtentPoint32(text, &extent)) {
       RECT r{std::max<int>(x, bounds.left), std::max<int>(y, bounds.top), std::min<int>(x + extent.cx, bounds.right),
              std::min<int>(y + extent.cy, bounds.bottom)};
-      if (r.right > r.left && r.bottom > r.top)
+      if (r.right > r.left && r.bottom > r.top) {
         FillRect(pixels_, pitch_, r.left, r.top, r.right - r.left, r.bottom - r.top, ToXrgb(bkColor_));
+        Touch(r.top, r.bottom);
+      }
     }
   }
   const std::uint32_t color = ToXrgb(textColor_);
@@ -129,6 +146,7 @@ bool DrawingContext::DrawText(int x, int y, const std::string& text, const RECT*
     pen += g.advance;
     // Most of a long clipped line lies outside: skip those glyphs whole.
     if (gx >= bounds.right || gx + g.width <= bounds.left) return;
+    Touch(std::max<int>(gy, bounds.top), std::min<int>(gy + g.rows, bounds.bottom));
     for (int r = 0; r < g.rows; ++r) {
       const int py = gy + r;
       if (py < bounds.top || py >= bounds.bottom) continue;
@@ -153,6 +171,7 @@ COLORREF DrawingContext::GetPixel(int x, int y) const {
 COLORREF DrawingContext::SetPixel(int x, int y, COLORREF color) {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return CLR_INVALID;
   pixels_[static_cast<std::ptrdiff_t>(y) * pitch_ + x] = ToXrgb(color);
+  Touch(y, y + 1);
   return color & 0xFFFFFF;
 }
 
@@ -160,6 +179,7 @@ void DrawingContext::DrawPixels(int x, int y, const std::uint32_t* src, int widt
   const int x0 = std::max(x, 0), y0 = std::max(y, 0);
   const int x1 = std::min(x + width, width_), y1 = std::min(y + height, height_);
   if (x1 <= x0 || y1 <= y0) return;
+  Touch(y0, y1);
   CopyPlain(pixels_ + static_cast<std::ptrdiff_t>(y0) * pitch_ + x0, pitch_,
             src + static_cast<std::ptrdiff_t>(y0 - y) * srcPitch + (x0 - x), srcPitch, x1 - x0, y1 - y0);
 }
@@ -167,6 +187,7 @@ void DrawingContext::DrawPixels(int x, int y, const std::uint32_t* src, int widt
 void DrawingContext::StretchPixels(const RECT& dst, const std::uint32_t* src, int width, int height, int srcPitch) {
   const int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
   if (dw <= 0 || dh <= 0 || width <= 0 || height <= 0) return;
+  Touch(dst.top, dst.bottom);
   for (int row = 0; row < dh; ++row) {
     const int py = dst.top + row;
     if (py < 0 || py >= height_) continue;

@@ -79,13 +79,21 @@ class DrawingContext {
   // Stretches XRGB pixels into dst (nearest neighbour), clipped to the context.
   void StretchPixels(const RECT& dst, const std::uint32_t* src, int width, int height, int srcPitch);
 
-  std::uint32_t* Pixels() { return pixels_; }
+  // For writing anywhere: every row counts as drawn on.
+  std::uint32_t* Pixels() {
+    Touch(0, height_);
+    return pixels_;
+  }
   int Width() const { return width_; }
   int Height() const { return height_; }
   int Pitch() const { return pitch_; }
+  // The rows drawn on so far: [top, bottom), empty when top >= bottom.
+  int TouchedTop() const { return touchedTop_; }
+  int TouchedBottom() const { return touchedBottom_; }
 
  private:
   bool DrawText(int x, int y, const std::string& text, const RECT* clip, bool opaque);
+  void Touch(int top, int bottom);
 
   std::uint32_t* pixels_;
   int width_, height_, pitch_;
@@ -93,6 +101,7 @@ class DrawingContext {
   int bkMode_ = OPAQUE;
   COLORREF textColor_ = RGB(0, 0, 0);
   COLORREF bkColor_ = RGB(255, 255, 255);
+  int touchedTop_ = 0, touchedBottom_ = 0;
 };
 
 }  // namespace platform

@@ -210,7 +210,7 @@ void SdlVideo::DestroyWindow(WindowId id) {
   if (bound_ == id) {
     Uncover();
     bound_ = 0;
-    shown_.clear();
+    shown_ = {};
     shownOnScreen_ = false;
   }
   DropRenderer(*w);
@@ -220,7 +220,7 @@ void SdlVideo::DestroyWindow(WindowId id) {
 
 void SdlVideo::PaintWindow(Window& w) { Blit(w, true); }
 
-bool SdlVideo::ShowsFrame(Window& w) { return bound_ && Find(bound_) == &w && !shown_.empty(); }
+bool SdlVideo::ShowsFrame(Window& w) { return bound_ && Find(bound_) == &w && !shown_.pixels.empty(); }
 
 bool SdlVideo::Blit(Window& w, bool full, bool changed) {
   if (!w.renderer) return BlitFramebuffer(w, full, changed);
@@ -244,16 +244,10 @@ bool SdlVideo::BlitFramebuffer(Window& w, bool full, bool changed) {
   FramePlacement placed;
   const bool xrgb = target->format->format == SDL_PIXELFORMAT_RGB888 && !SDL_MUSTLOCK(target) && target->pitch % 4 == 0;
   auto* pixels = static_cast<std::uint32_t*>(target->pixels);
-  const FramePlacement fit = FitFrame(shownWidth_, shownHeight_, target->w, target->h);
-  const bool copied = fit.width == shownWidth_ && fit.height == shownHeight_;
-  keepPrevious_ = !copied && !wholeFrames_;
-  if (xrgb && changed && !full && (copied || previous_.size() == shown_.size())) {
-    if (copied)
-      MarkChangedRows(pixels + static_cast<std::size_t>(fit.y) * (target->pitch / 4) + fit.x,
-                      static_cast<std::size_t>(target->pitch / 4));
-    else
-      MarkChangedRows(previous_.data(), static_cast<std::size_t>(shownWidth_));
-    placed = scaler_.DrawChanged(shown_.data(), shownWidth_, shownHeight_, changed_.data(), pixels,
+  const auto rows = static_cast<std::size_t>(shownHeight_);
+  if (xrgb && changed && !full && shown_.rows.size() == rows && drawnRows_.size() == rows) {
+    MarkChangedRows();
+    placed = scaler_.DrawChanged(shown_.pixels.data(), shownWidth_, shownHeight_, changed_.data(), pixels,
                                  target->pitch / 4, target->w, target->h, filter, runs_);
     std::vector<SDL_Rect> rects;
     for (const RowRun& run : runs_) {
@@ -265,12 +259,12 @@ bool SdlVideo::BlitFramebuffer(Window& w, bool full, bool changed) {
     return rects.empty() || SDL_UpdateWindowSurfaceRects(w.window, rects.data(), static_cast<int>(rects.size())) == 0;
   }
   if (xrgb) {
-    placed = scaler_.Draw(shown_.data(), shownWidth_, shownHeight_, pixels, target->pitch / 4, target->w, target->h,
+    placed = scaler_.Draw(shown_.pixels.data(), shownWidth_, shownHeight_, pixels, target->pitch / 4, target->w, target->h,
                           filter, full);
   } else {
     // Another pixel layout: scale into our own buffer, then let SDL convert it.
     scratch_.resize(static_cast<std::size_t>(target->w) * target->h);
-    placed = scaler_.Draw(shown_.data(), shownWidth_, shownHeight_, scratch_.data(), target->w, target->w, target->h,
+    placed = scaler_.Draw(shown_.pixels.data(), shownWidth_, shownHeight_, scratch_.data(), target->w, target->w, target->h,
                           filter, true);
     SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(scratch_.data(), target->w, target->h, 32,
                                                              target->w * 4, SDL_PIXELFORMAT_RGB888);
@@ -311,7 +305,7 @@ void SdlVideo::BlitTexture(Window& w) {
     w.textureHeight = shownHeight_;
   }
   SDL_SetTextureScaleMode(w.texture, filter == ScaleFilter::Linear ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
-  SDL_UpdateTexture(w.texture, nullptr, shown_.data(), shownWidth_ * 4);
+  SDL_UpdateTexture(w.texture, nullptr, shown_.pixels.data(), shownWidth_ * 4);
   const SDL_Rect picture = ToRect(FitFrame(shownWidth_, shownHeight_, width, height));
   SDL_SetRenderDrawColor(w.renderer, 0, 0, 0, 255);  // the bars
   SDL_RenderClear(w.renderer);
@@ -598,13 +592,13 @@ bool SdlVideo::BindWindow(WindowId id, bool exclusive, int monitor) {
 void SdlVideo::ModeChanged(int width, int height, int) {
   modeWidth_ = width;
   modeHeight_ = height;
-  shown_.clear();
+  shown_ = {};
   shownOnScreen_ = false;
   if (Window* w = Find(bound_)) PaintWindow(*w);
 }
 
 void SdlVideo::Released() {
-  shown_.clear();
+  shown_ = {};
   shownOnScreen_ = false;
   Uncover();
   if (Window* w = Find(bound_)) {
@@ -614,12 +608,12 @@ void SdlVideo::Released() {
   bound_ = 0;
 }
 
-void SdlVideo::Present(std::vector<std::uint32_t>& frame, int width, int height) {
+void SdlVideo::Present(FrameBuffer& frame, int width, int height) {
   {
     std::lock_guard<std::mutex> lock(mailboxMutex_);
     // Take the frame by trading buffers: no copy on the frame thread.
     const std::size_t n = static_cast<std::size_t>(width) * height;
-    if (mailbox_.size() != n) mailbox_.assign(n, 0);
+    if (mailbox_.pixels.size() != n) mailbox_ = {std::vector<std::uint32_t>(n, 0u), {}};
     mailbox_.swap(frame);
     mailboxWidth_ = width;
     mailboxHeight_ = height;
@@ -633,34 +627,34 @@ void SdlVideo::Present(std::vector<std::uint32_t>& frame, int width, int height)
 
 void SdlVideo::PresentPending() {
   presentQueued_.store(false);
+  // What the window shows, row by row, to tell the rows that change.
+  drawnRows_ = shown_.rows;
   {
     std::lock_guard<std::mutex> lock(mailboxMutex_);
     if (!mailboxFull_) return;
-    // The buffers trade places, none is copied: the new frame is shown, the
-    // one shown so far is kept to compare with when the picture is scaled, and
-    // the oldest goes to the frame thread.
-    if (keepPrevious_) previous_.swap(shown_);
+    // The buffers trade places, none is copied: the new frame is shown and
+    // the one shown so far goes to the frame thread.
     shown_.swap(mailbox_);
     shownWidth_ = mailboxWidth_;
     shownHeight_ = mailboxHeight_;
     mailboxFull_ = false;
   }
-  if (!keepPrevious_ && !previous_.empty()) std::vector<std::uint32_t>().swap(previous_);
   const bool previousOnScreen = std::exchange(shownOnScreen_, false);
   Window* w = Find(bound_);
   if (!w || shownWidth_ != modeWidth_ || shownHeight_ != modeHeight_) return;
   // A ramp is applied in place to every row, so it is drawn whole.
   const bool ramped = !GammaIsIdentity();
-  if (ramped) ApplyRamp(GammaRamp(), shown_.data(), shown_.size());
+  if (ramped) {
+    ApplyRamp(GammaRamp(), shown_.pixels.data(), shown_.pixels.size());
+    shown_.rows.clear();  // the pixels no longer hold what the signatures say
+  }
   shownOnScreen_ = Blit(*w, false, !ramped && previousOnScreen && !wholeFrames_) && !ramped;
   presented_.fetch_add(1);
 }
 
-void SdlVideo::MarkChangedRows(const std::uint32_t* before, std::size_t pitch) {
-  const std::size_t width = static_cast<std::size_t>(shownWidth_);
-  changed_.resize(static_cast<std::size_t>(shownHeight_));
-  for (std::size_t r = 0; r < changed_.size(); ++r)
-    changed_[r] = std::memcmp(shown_.data() + r * width, before + r * pitch, width * 4) != 0;
+void SdlVideo::MarkChangedRows() {
+  changed_.resize(shown_.rows.size());
+  for (std::size_t r = 0; r < changed_.size(); ++r) changed_[r] = shown_.rows[r] != drawnRows_[r];
 }
 
 }  // namespace platform

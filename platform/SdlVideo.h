@@ -4,10 +4,10 @@
 // trades the finished frame into a mailbox and wakes the GUI thread, which
 // presents it, so a half-drawn frame is never shown. Presenting scales the frame
 // smoothly: through a texture where a GPU renders, otherwise with our own filter
-// straight into the window's framebuffer, where only the rows that differ from
-// the frame before are drawn and sent again. While the display is exclusive, every
-// other monitor is covered by a black window whose input counts as the scene's.
-// Hosted, it draws into the window a screensaver host made instead, and leaves
+// straight into the window's framebuffer, where only the rows whose signatures
+// differ from the frame before's are drawn and sent again. While the display is
+// exclusive, every other monitor is covered by a black window whose input counts
+// as the scene's. Hosted, it draws into the window a screensaver host made instead, and leaves
 // that window, the cursor and the user's input to the host.
 #pragma once
 
@@ -56,7 +56,7 @@ class SdlVideo : public Gui, public DisplayDriver {
   bool BindWindow(WindowId window, bool exclusive, int monitor) override;
   void ModeChanged(int width, int height, int bpp) override;
   void Released() override;
-  void Present(std::vector<std::uint32_t>& frame, int width, int height) override;
+  void Present(FrameBuffer& frame, int width, int height) override;
   bool CanRestore() const override { return !minimised_.load(); }
 
   // Frames shown so far (for tests and the benchmark).
@@ -94,8 +94,8 @@ class SdlVideo : public Gui, public DisplayDriver {
   // when e is null): a Close event for it, once.
   bool HostEnded(const SDL_Event* e, GuiEvent& event);
   void PresentPending();
-  // shown_ against the frame before (pitch pixels a row), into changed_.
-  void MarkChangedRows(const std::uint32_t* before, std::size_t pitch);
+  // shown_'s rows against the ones the window shows, into changed_.
+  void MarkChangedRows();
   void PaintWindow(Window& w);
   Window* Find(WindowId id);
   const PresentChoice& Choice();
@@ -123,18 +123,16 @@ class SdlVideo : public Gui, public DisplayDriver {
   WindowId bound_ = 0;
   int modeWidth_ = 0, modeHeight_ = 0;
   std::mutex mailboxMutex_;
-  std::vector<std::uint32_t> mailbox_;
+  FrameBuffer mailbox_;
   int mailboxWidth_ = 0, mailboxHeight_ = 0;
   bool mailboxFull_ = false;
-  std::vector<std::uint32_t> shown_;
+  FrameBuffer shown_;
   int shownWidth_ = 0, shownHeight_ = 0;
-  // Rows are compared only while the bound window still shows shown_,
-  // untouched by a ramp: a copied picture with the window's own pixels, a
-  // scaled one with the frame before, kept for it.
+  // Rows are compared, by their signatures, only while the bound window still
+  // shows shown_, untouched by a ramp.
   bool shownOnScreen_ = false;
-  bool keepPrevious_ = false;
   bool wholeFrames_ = false;
-  std::vector<std::uint32_t> previous_;
+  std::vector<std::uint64_t> drawnRows_;
   std::vector<std::uint8_t> changed_;
   std::vector<RowRun> runs_;
   std::atomic<bool> presentQueued_{false};
