@@ -28,6 +28,10 @@ struct DeviceState {
   bool exclusive = false;
   int modeWidth = 0, modeHeight = 0, modeBpp = 0;
   int monitor = -1;  // the monitor the object was created on; -1 = default device
+  // Surfaces holding recorded copies, so that a source about to change can
+  // have them drawn first.
+  std::mutex pendingMutex;
+  std::vector<IDirectDrawSurface*> pending;
 };
 
 std::string DDErrorName(HRESULT hr) {
@@ -122,11 +126,6 @@ std::atomic<std::uint64_t> gNextUnique{1};
 // Never equal to any other signature: Mix is one-to-one in v for a fixed h.
 std::uint64_t UnknownRow() { return Mix(0x5EED, gNextUnique.fetch_add(1)); }
 
-// Surfaces holding recorded copies, so that a source about to change can
-// have them drawn first.
-std::mutex gPendingMutex;
-std::vector<IDirectDrawSurface*> gPending;
-
 }  // namespace
 
 IDirectDrawSurface::IDirectDrawSurface(std::shared_ptr<DeviceState> device, int width, int height, DWORD caps)
@@ -163,8 +162,8 @@ void IDirectDrawSurface::Changing() {
   if (readers_.load() > 0) {
     std::vector<IDirectDrawSurface*> readers;
     {
-      std::lock_guard<std::mutex> lock(gPendingMutex);
-      for (IDirectDrawSurface* p : gPending)
+      std::lock_guard<std::mutex> lock(device_->pendingMutex);
+      for (IDirectDrawSurface* p : device_->pending)
         if (p != this && std::any_of(p->pending_.begin(), p->pending_.end(),
                                      [&](const DrawOp& op) { return op.src == this; }))
           readers.push_back(p);
@@ -179,15 +178,17 @@ void IDirectDrawSurface::DropPending() {
   for (const DrawOp& op : pending_)
     if (op.src) op.src->readers_.fetch_sub(1);
   pending_.clear();
-  std::lock_guard<std::mutex> lock(gPendingMutex);
-  gPending.erase(std::remove(gPending.begin(), gPending.end(), this), gPending.end());
+  std::lock_guard<std::mutex> lock(device_->pendingMutex);
+  auto& pending = device_->pending;
+  pending.erase(std::remove(pending.begin(), pending.end(), this), pending.end());
 }
 
 void IDirectDrawSurface::Record(DrawOp op) {
   if (op.w <= 0 || op.h <= 0) return;
   if (op.src) op.src->Settle();
-  if (PixelsOut() || op.src == this || (op.src && op.src->PixelsOut())) {
-    // Whoever holds the pixels sees every drawing in order.
+  if (PixelsOut() || op.src == this || (op.src && (op.src->PixelsOut() || op.src->device_ != device_))) {
+    // Whoever holds the pixels sees every drawing in order; another display's
+    // surface would not tell this one before it changes.
     Settle();
     Changing();
     Draw(op, op.y, op.y + op.h, op.x, op.x + op.w, false);
@@ -225,8 +226,8 @@ void IDirectDrawSurface::Record(DrawOp op) {
   if (op.src) op.src->readers_.fetch_add(1);
   pending_.push_back(op);
   if (pending_.size() == 1) {
-    std::lock_guard<std::mutex> lock(gPendingMutex);
-    gPending.push_back(this);
+    std::lock_guard<std::mutex> lock(device_->pendingMutex);
+    device_->pending.push_back(this);
   }
 }
 
