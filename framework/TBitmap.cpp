@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "platform/Allocator.h"
+
 namespace framework {
 
 TBitmap::TBitmap(int width, int height) { SetSize(width, height); }
@@ -48,7 +50,7 @@ TBitmap::~TBitmap() = default;
 
 void TBitmap::SetSize(int width, int height) {
   if (width <= 0 || height <= 0) width = height = 0;
-  FPixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
+  platform::AssignBacked(FPixels, static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
   FWidth = width;
   FHeight = height;
 }

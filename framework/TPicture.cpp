@@ -1,5 +1,7 @@
 #include "framework/TPicture.h"
 
+#include <optional>
+
 #include "platform/Resources.h"
 
 namespace framework {
@@ -10,6 +12,18 @@ bool TPicture::LoadFromResource(std::string_view name) {
     Clear();
     FLastError = "no resource " + std::string(name);
     return false;
+  }
+  // A JPEG has no transparent pixels: only its header is read now, and its
+  // pixels are decoded when first asked for (a tall strip cut by rows never is).
+  if (const auto rows = platform::JpegRows::Open(*bytes)) {
+    Clear();
+    FKind = platform::PictureKind::Jpeg;
+    FWidth = rows->Width();
+    FHeight = rows->Height();
+    FBitsPerPixel = 8 * rows->Components();
+    FResource = name;
+    FDormant = true;
+    return true;
   }
   if (!LoadFromBytes(*bytes)) return false;
   FResource = name;
@@ -46,12 +60,14 @@ bool TPicture::Decode(std::span<const std::uint8_t> bytes) {
 const TBitmap& TPicture::Bitmap() const {
   std::lock_guard<std::mutex> lock(FDecodeMutex);
   if (FDormant) {
-    // The same bytes decoded before, so this cannot fail but for memory.
-    if (auto bytes = platform::FindResource(FResource))
-      if (auto decoded = platform::DecodePicture(*bytes)) {
-        for (auto& p : decoded->pixels) p &= 0x00FFFFFFu;
-        FBitmap = TBitmap(decoded->width, decoded->height, std::move(decoded->pixels));
-      }
+    std::optional<platform::DecodedPicture> decoded;
+    if (auto bytes = platform::FindResource(FResource)) decoded = platform::DecodePicture(*bytes);
+    if (decoded && decoded->width == FWidth && decoded->height == FHeight) {
+      for (auto& p : decoded->pixels) p &= 0x00FFFFFFu;
+      FBitmap = TBitmap(decoded->width, decoded->height, std::move(decoded->pixels));
+    } else {
+      FBitmap = TBitmap(FWidth, FHeight);  // damaged past its header: black, at the size it gave
+    }
     FDormant = false;
   }
   return FBitmap;

@@ -19,7 +19,8 @@ namespace framework {
 class TPicture {
  public:
   // Decode an embedded resource / file bytes. On failure the picture is empty
-  // and LastError() says why.
+  // and LastError() says why. A resource's JPEG is decoded when its pixels are
+  // first needed (black, if its data fails after a sound header).
   bool LoadFromResource(std::string_view name);
   bool LoadFromBytes(std::span<const std::uint8_t> bytes);
   // Takes a copy of a bitmap as a BMP picture.

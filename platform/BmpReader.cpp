@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <bit>
 
+#include "platform/Allocator.h"
 #include "platform/PictureFormats.h"
 
 namespace platform {
@@ -134,7 +135,7 @@ std::optional<DecodedPicture> DecodeBmp(std::span<const std::uint8_t> bytes, std
   out.bitsPerPixel = bpp;
   out.paletteEntries = static_cast<int>(entries);  // bounded by offBits above
   const std::size_t w = static_cast<std::size_t>(width), h = static_cast<std::size_t>(height);
-  out.pixels.assign(w * h, Opaque(0, 0, 0));
+  AssignBacked(out.pixels, w * h, Opaque(0, 0, 0));
 
   const auto targetRow = [&](std::size_t fileRow) { return topDown ? fileRow : h - 1 - fileRow; };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/Allocator.h"
 #include "platform/Blit.h"
 #include "platform/DisplayDriver.h"
 #include "platform/DrawingContext.h"
@@ -135,7 +136,7 @@ IDirectDrawSurface::IDirectDrawSurface(std::shared_ptr<DeviceState> device, int 
       caps_(caps),
       serial_(gNextUnique.fetch_add(1)),
       restoredEpoch_(device_->driver->LostEpoch()) {
-  buffer_.pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
+  AssignBacked(buffer_.pixels, static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
   buffer_.rows.assign(static_cast<std::size_t>(height), UnknownRow());
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/Allocator.h"
 #include "platform/PictureFormats.h"
 
 namespace platform {
@@ -86,7 +87,7 @@ std::optional<DecodedPicture> DecodeGif(std::span<const std::uint8_t> bytes, std
     out.bitsPerPixel = 8;
     out.paletteEntries = map->ColorCount;
     const std::size_t w = static_cast<std::size_t>(out.width);
-    out.pixels.assign(w * static_cast<std::size_t>(out.height), 0u);
+    AssignBacked(out.pixels, w * static_cast<std::size_t>(out.height), 0u);
 
     std::vector<GifPixelType> line(static_cast<std::size_t>(desc.Width));
     // Interlaced images arrive in four passes: every 8th row from 0, every 8th

@@ -9,6 +9,7 @@
 
 #include <jpeglib.h>
 
+#include "platform/Allocator.h"
 #include "platform/PictureFormats.h"
 
 namespace platform {
@@ -162,7 +163,7 @@ std::optional<DecodedPicture> DecodeJpeg(std::span<const std::uint8_t> bytes, st
   auto rows = JpegRows::Open(bytes, error);
   if (!rows) return std::nullopt;
   DecodedPicture out;
-  out.pixels.resize(static_cast<std::size_t>(rows->Width()) * rows->Height());
+  AssignBacked(out.pixels, static_cast<std::size_t>(rows->Width()) * rows->Height(), 0u);
   if (!rows->Read(out.pixels.data(), rows->Height())) return PictureFailure(error, rows->Error());
   out.kind = PictureKind::Jpeg;
   out.width = rows->Width();

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "framework/TBitmap.h"
+#include "platform/Resources.h"
 
 namespace {
 
@@ -60,7 +61,13 @@ TEST(TPicture, LoadsEmbeddedAndReportsFailures) {
 TEST(TPicture, ADormantPictureKeepsItsSizeAndDecodesTheSamePixelsAgain) {
   TPicture picture;
   ASSERT_TRUE(picture.LoadFromResource("WIM1"));
+  // Decoded when first asked for: the same pixels as the bytes decoded at once.
+  TPicture atOnce;
+  ASSERT_TRUE(atOnce.LoadFromBytes(*platform::FindResource("WIM1")));
+  EXPECT_EQ(picture.BitsPerPixel(), atOnce.BitsPerPixel());
   const TBitmap before = picture.Bitmap();
+  ASSERT_EQ(before.Width(), atOnce.Width());
+  EXPECT_TRUE(std::equal(before.Pixels(), before.Pixels() + 1024 * 768, atOnce.Bitmap().Pixels()));
   picture.Dormant();
   EXPECT_EQ(picture.Width(), 1024);
   EXPECT_EQ(picture.Height(), 768);
