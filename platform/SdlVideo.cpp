@@ -259,13 +259,13 @@ bool SdlVideo::BlitFramebuffer(Window& w, bool full, bool changed) {
     return rects.empty() || SDL_UpdateWindowSurfaceRects(w.window, rects.data(), static_cast<int>(rects.size())) == 0;
   }
   if (xrgb) {
-    placed = scaler_.Draw(shown_.pixels.data(), shownWidth_, shownHeight_, pixels, target->pitch / 4, target->w, target->h,
-                          filter, full);
+    placed = scaler_.Draw(shown_.pixels.data(), shownWidth_, shownHeight_, pixels, target->pitch / 4, target->w,
+                          target->h, filter, full);
   } else {
     // Another pixel layout: scale into our own buffer, then let SDL convert it.
     scratch_.resize(static_cast<std::size_t>(target->w) * target->h);
-    placed = scaler_.Draw(shown_.pixels.data(), shownWidth_, shownHeight_, scratch_.data(), target->w, target->w, target->h,
-                          filter, true);
+    placed = scaler_.Draw(shown_.pixels.data(), shownWidth_, shownHeight_, scratch_.data(), target->w, target->w,
+                          target->h, filter, true);
     SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(scratch_.data(), target->w, target->h, 32,
                                                              target->w * 4, SDL_PIXELFORMAT_RGB888);
     if (!source) return false;
