@@ -184,17 +184,32 @@ void IDirectDrawSurface::DropPending() {
   pending.erase(std::remove(pending.begin(), pending.end(), this), pending.end());
 }
 
+IDirectDrawSurface::DrawOp IDirectDrawSurface::CopyOp(int x, int y, IDirectDrawSurface* src, const RECT& from,
+                                                     bool keyed) {
+  DrawOp op;
+  op.kind = keyed ? DrawOp::Kind::CopyKeyed : DrawOp::Kind::Copy;
+  op.x = x, op.y = y, op.w = from.right - from.left, op.h = from.bottom - from.top;
+  op.src = src;
+  op.sx = from.left, op.sy = from.top;
+  op.keyLow = src->key_.dwColorSpaceLowValue;
+  op.keyHigh = src->key_.dwColorSpaceHighValue;
+  return op;
+}
+
+void IDirectDrawSurface::DrawAtOnce(int top, int bottom, const std::function<void()>& draw) {
+  Settle();
+  Changing();
+  draw();
+  MarkUnknown(top, bottom);
+}
+
 void IDirectDrawSurface::Record(DrawOp op) {
   if (op.w <= 0 || op.h <= 0) return;
   if (op.src) op.src->Settle();
   if (PixelsOut() || op.src == this || (op.src && (op.src->PixelsOut() || op.src->device_ != device_))) {
     // Whoever holds the pixels sees every drawing in order; another display's
     // surface would not tell this one before it changes.
-    Settle();
-    Changing();
-    Draw(op, op.y, op.y + op.h, op.x, op.x + op.w, false);
-    MarkUnknown(op.y, op.y + op.h);
-    return;
+    return DrawAtOnce(op.y, op.y + op.h, [&] { Draw(op, op.y, op.y + op.h, op.x, op.x + op.w, false); });
   }
   // Recorded ops are told apart by a bit of a 64-bit mask.
   if (pending_.size() == kMaxPending) Settle();
@@ -210,19 +225,19 @@ void IDirectDrawSurface::Record(DrawOp op) {
   sig = Mix(sig, op.src ? op.src->version_ : 0);
   sig = Mix(sig, Pair(op.sx, op.sy));
   sig = Mix(sig, op.color);
-  op.signature = Mix(sig, Pair(op.keyLow, op.keyHigh));
+  sig = Mix(sig, Pair(op.keyLow, op.keyHigh));
   const bool cover = op.kind != DrawOp::Kind::CopyKeyed && op.x == 0 && op.y == 0 && op.w == width_ && op.h == height_;
   if (cover) {
     // Nothing drawn before shows: start again from this one.
     DropPending();
     fromCover_ = true;
-    wanted_.assign(static_cast<std::size_t>(height_), op.signature);
+    wanted_.assign(static_cast<std::size_t>(height_), sig);
   } else {
     if (pending_.empty()) {
       fromCover_ = false;
       wanted_ = buffer_.rows;
     }
-    for (int r = op.y; r < op.y + op.h; ++r) wanted_[r] = Mix(wanted_[r], op.signature);
+    for (int r = op.y; r < op.y + op.h; ++r) wanted_[r] = Mix(wanted_[r], sig);
   }
   if (op.src) op.src->readers_.fetch_add(1);
   pending_.push_back(op);
@@ -362,18 +377,16 @@ HRESULT IDirectDrawSurface::Blt(const RECT* dst, IDirectDrawSurface* src, const 
   const bool keyed = (flags & DDBLT_KEYSRC) != 0;
   if (keyed && !src->hasKey_) return DDERR_NOCOLORKEY;
   if (dw == s.right - s.left && dh == s.bottom - s.top) {
-    Record(DrawOp{keyed ? DrawOp::Kind::CopyKeyed : DrawOp::Kind::Copy, d.left, d.top, dw, dh, src, s.left, s.top,
-                  0, src->key_.dwColorSpaceLowValue, src->key_.dwColorSpaceHighValue});
+    Record(CopyOp(d.left, d.top, src, s, keyed));
     return DD_OK;
   }
   // Stretched: drawn at once.
   src->Settle();
-  Settle();
-  Changing();
-  StretchCopy(buffer_.pixels.data(), width_, d.left, d.top, dw, dh, src->buffer_.pixels.data(), src->width_, s.left,
-              s.top, s.right - s.left, s.bottom - s.top, keyed, src->key_.dwColorSpaceLowValue,
-              src->key_.dwColorSpaceHighValue);
-  MarkUnknown(d.top, d.bottom);
+  DrawAtOnce(d.top, d.bottom, [&] {
+    StretchCopy(buffer_.pixels.data(), width_, d.left, d.top, dw, dh, src->buffer_.pixels.data(), src->width_, s.left,
+                s.top, s.right - s.left, s.bottom - s.top, keyed, src->key_.dwColorSpaceLowValue,
+                src->key_.dwColorSpaceHighValue);
+  });
   return DD_OK;
 }
 
@@ -388,10 +401,7 @@ HRESULT IDirectDrawSurface::BltFast(DWORD x, DWORD y, IDirectDrawSurface* src, c
   if (static_cast<long long>(x) + w > width_ || static_cast<long long>(y) + h > height_) return DDERR_INVALIDRECT;
   const bool keyed = (trans & DDBLTFAST_SRCCOLORKEY) != 0;
   if (keyed && !src->hasKey_) return DDERR_NOCOLORKEY;
-  if (w == 0 || h == 0) return DD_OK;
-  Record(DrawOp{keyed ? DrawOp::Kind::CopyKeyed : DrawOp::Kind::Copy, static_cast<int>(x), static_cast<int>(y),
-                static_cast<int>(w), static_cast<int>(h), src, s.left, s.top, 0, src->key_.dwColorSpaceLowValue,
-                src->key_.dwColorSpaceHighValue});
+  Record(CopyOp(static_cast<int>(x), static_cast<int>(y), src, s, keyed));
   return DD_OK;
 }
 

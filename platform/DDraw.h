@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -241,7 +242,6 @@ class IDirectDrawSurface : public RefCounted {
     IDirectDrawSurface* src = nullptr;
     int sx = 0, sy = 0;  // where the copy starts in src
     std::uint32_t color = 0, keyLow = 0, keyHigh = 0;
-    std::uint64_t signature = 0;
   };
 
   IDirectDrawSurface(std::shared_ptr<DeviceState> device, int width, int height, DWORD caps);
@@ -249,7 +249,12 @@ class IDirectDrawSurface : public RefCounted {
   bool LostNow() const;
   // Pixels given out (a lock, a drawing context, Pixels()): drawing waits for nothing.
   bool PixelsOut() const { return exposed_ || locked_.load() || dcOut_; }
+  // A copy of from in src to (x, y) here, with src's key when keyed.
+  static DrawOp CopyOp(int x, int y, IDirectDrawSurface* src, const RECT& from, bool keyed);
   void Record(DrawOp op);
+  // Drawing that cannot wait: what is recorded first, then draw, on rows
+  // [top, bottom) no signature describes.
+  void DrawAtOnce(int top, int bottom, const std::function<void()>& draw);
   // The part of op on rows [top, bottom) and columns [left, right); keyFree:
   // those rows of a keyed copy's source hold no key.
   void Draw(const DrawOp& op, int top, int bottom, int left, int right, bool keyFree);

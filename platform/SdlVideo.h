@@ -7,8 +7,8 @@
 // straight into the window's framebuffer, where only the rows whose signatures
 // differ from the frame before's are drawn and sent again. While the display is
 // exclusive, every other monitor is covered by a black window whose input counts
-// as the scene's. Hosted, it draws into the window a screensaver host made instead, and leaves
-// that window, the cursor and the user's input to the host.
+// as the scene's. Hosted, it draws into the window a screensaver host made
+// instead, and leaves that window, the cursor and the user's input to the host.
 #pragma once
 
 #include <atomic>

@@ -235,9 +235,11 @@ TEST_F(LateDrawingTest, EveryFrameEqualsDrawingAtOnceAndUnchangedRowsKeepTheirSi
       if (Random(4) == 0) steps.front() = Cover(Colour());
       if (Random(4) == 0) steps.insert(steps.begin() + 1, {Step::Copy, 0, {0, 0, W, H}, {0, 0, W, H}, 0});
     }
-    if (frame % 100 == 50)  // more copies and fills to draw at once than a frame usually has
-      while (steps.size() < 150)
+    if (frame % 100 == 50) {  // more copies and fills to draw at once than a frame usually has
+      while (steps.size() < 150) {
         if (Step s = RandomStep(); s.Pure()) steps.push_back(s);
+      }
+    }
     for (const Step& s : steps) {
       Apply(s);
       if (HasFatalFailure()) return;
@@ -247,11 +249,12 @@ TEST_F(LateDrawingTest, EveryFrameEqualsDrawingAtOnceAndUnchangedRowsKeepTheirSi
     const FrameBuffer& shown = driver->last;
     ASSERT_EQ(shown.rows.size(), static_cast<std::size_t>(H));
     if (previous.rows.size() == static_cast<std::size_t>(H)) {
-      for (int r = 0; r < H; ++r)
-        if (shown.rows[r] == previous.rows[r])
-          ASSERT_TRUE(std::equal(shown.pixels.begin() + r * W, shown.pixels.begin() + (r + 1) * W,
-                                 previous.pixels.begin() + r * W))
-              << "row " << r << " kept its signature but changed";
+      for (int r = 0; r < H; ++r) {
+        if (shown.rows[r] != previous.rows[r]) continue;
+        ASSERT_TRUE(std::equal(shown.pixels.begin() + r * W, shown.pixels.begin() + (r + 1) * W,
+                               previous.pixels.begin() + r * W))
+            << "row " << r << " kept its signature but changed";
+      }
       const bool pure = std::all_of(steps.begin(), steps.end(), [](const Step& s) { return s.Pure(); });
       if (steps == before && pure && steps.front() == Cover(steps.front().colour)) {
         ++unchangedFrames;
