@@ -17,8 +17,23 @@ TWMV::TWMV(TComponent* AOwner) : TWSprite(AOwner) {}
 TWMV::~TWMV() { CloseDXMovie(); }
 
 
-IDirectDrawSurface* TWMV::GetFrameSurface(int i) const {
-  return i >= 0 && i < kMaxFrames ? FSurfaces[static_cast<std::size_t>(i)] : nullptr;
+IDirectDrawSurface* TWMV::GetFrameSurface(int i) {
+  if (i < 0 || i >= kMaxFrames) return nullptr;
+  if (i >= FFramesMade && i < FFrameCount) CutFramesTo(i);
+  return FSurfaces[static_cast<std::size_t>(i)];
+}
+
+void TWMV::CutFramesTo(int i) {
+  if (!FScratch) FScratch = std::make_unique<TBitmap>(Picture()->Width(), FCutHeight);
+  for (; FFramesMade <= i; ++FFramesMade) Create1Surface(FFramesMade, FFrameWidth, FFrameHeight);
+  if (FFramesMade >= FFrameCount) DoneCutting();
+}
+
+void TWMV::DoneCutting() {
+  FScratch.reset();
+  FRows.reset();
+  // The picture's data was read again for the cutting; it is not needed until the next.
+  if (FDibFromPicture) Picture()->Dormant();
 }
 
 void TWMV::ReleaseSlot(int i) {
@@ -78,10 +93,11 @@ void TWMV::CreateDXMovie() {
   FFromDib = FIsJpeg;
   FCutHeight = FOriginalHeight;
 
-  FScratch = std::make_unique<TBitmap>(Picture()->Width(), FCutHeight);
-  for (int i = 0; i < FFrameCount; ++i) Create1Surface(i, FFrameWidth, FFrameHeight);
-  FScratch.reset();
-  FRows.reset();
+  // Frames cut from the picture's rows wait until they are first drawn: made
+  // here, the water's 32 frames (28 MB) would hold back the first picture by
+  // their decoding and their pages; drawn in turn, one is cut per frame.
+  FFramesMade = 0;
+  if (!(FFromDib && FDibFromPicture)) CutFramesTo(FFrameCount - 1);
 }
 
 void TWMV::ReadFrameRows(int i, TBitmap& scratch) {
@@ -167,7 +183,8 @@ void TWMV::SetTransparency(bool on) {
     return;
   }
   FBltFlags = DDBLTFAST_SRCCOLORKEY;
-  for (int i = 0; i < FFrameCount; ++i) DDSetColorKey(FSurfaces[static_cast<std::size_t>(i)], CLR_INVALID, i);
+  // The key is read from each frame's pixels, so every frame is cut now.
+  for (int i = 0; i < FFrameCount; ++i) DDSetColorKey(GetFrameSurface(i), CLR_INVALID, i);
   FTransparency = true;
 }
 
@@ -234,7 +251,7 @@ void TWMV::DrawImageFunc() {
 
 void TWMV::RestoreSurfaces() {
   RestoreFrames();
-  FRows.reset();
+  DoneCutting();
 }
 
 void TWMV::RestoreFrames() {
@@ -258,6 +275,10 @@ void TWMV::RestoreFrames() {
 
 void TWMV::CloseDXMovie() {
   for (int i = 0; i < kMaxFrames; ++i) ReleaseSlot(i);
+  // Closed frames stay empty until the next creation: the display they would be made on may be gone.
+  FFramesMade = kMaxFrames;
+  FScratch.reset();
+  FRows.reset();
 }
 
 }  // namespace components

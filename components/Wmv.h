@@ -28,8 +28,9 @@ class TWMV : public TWSprite {
   // The same, taking the bitmap over instead of copying it.
   void SetFDibBitmap(framework::TBitmap&& b);
   // DibBitmap is the picture's own decoding, but is not held: the frames are
-  // cut from the picture's rows as they are decoded, at creation and again at
-  // each restore. Only for a JPEG loaded from a resource; others get the copy.
+  // cut from the picture's rows as they are decoded, each when first asked
+  // for (in order, so the decoder only goes forward), and all again at each
+  // restore. Only for a JPEG loaded from a resource; others get the copy.
   void SetDibFromPicture();
   bool GetDibLoaded() const { return FDibLoaded; }
 
@@ -55,11 +56,12 @@ class TWMV : public TWSprite {
   void RestoreForEngine() override { RestoreSurfaces(); }
   void CloseForEngine() override { CloseDXMovie(); }
 
-  // For tests.
   int GetFrameCount() const { return FFrameCount; }
   int GetFrameWidth() const { return FFrameWidth; }
   int GetFrameHeight() const { return FFrameHeight; }
-  platform::IDirectDrawSurface* GetFrameSurface(int i) const;
+  // Frame i's surface, made first (with the frames before it) if it is still
+  // to be cut; null when its making failed or i is no frame.
+  platform::IDirectDrawSurface* GetFrameSurface(int i);
 
  private:
   void ReleaseSlot(int i);
@@ -69,6 +71,10 @@ class TWMV : public TWSprite {
   void PaintFrame(int i, platform::HDC dc, int w, int h, framework::TBitmap& scratch);
   // Frame i's rows from the picture's decoder, which goes on where it stopped.
   void ReadFrameRows(int i, framework::TBitmap& scratch);
+  // Makes the frames still to be cut up to and including frame i.
+  void CutFramesTo(int i);
+  // Lets go of what cutting needs (frames still to be cut take it again).
+  void DoneCutting();
 
   framework::TBitmap FDibBitmap;
   bool FDibLoaded = false;
@@ -82,7 +88,9 @@ class TWMV : public TWSprite {
   bool FIsJpeg = false;
   bool FFromDib = false;  // the frames were cut from DibBitmap
   int FCutHeight = 0;     // OriginalHeight when the frames were cut
-  // Only while CreateDXMovie runs.
+  // Frames below this were made; those from it up to FFrameCount are still to be cut.
+  int FFramesMade = kMaxFrames;
+  // Only while frames are being cut.
   std::unique_ptr<framework::TBitmap> FScratch;
 };
 

@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <utility>
 
+#include "platform/Allocator.h"
+#include "platform/SessionBus.h"
+
 namespace platform {
 
 namespace {
@@ -86,9 +89,13 @@ std::shared_ptr<SdlVideo> SdlVideo::Create(std::string* error) {
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "1");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-    if (error) *error = SDL_GetError();
-    return nullptr;
+  {
+    // SDL connects to the session bus while it starts, and only then.
+    const NoBusAutolaunch noDaemon;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+      if (error) *error = SDL_GetError();
+      return nullptr;
+    }
   }
   std::shared_ptr<SdlVideo> video(new SdlVideo);
   const Uint32 base = SDL_RegisterEvents(2);
@@ -231,6 +238,9 @@ bool SdlVideo::Blit(Window& w, bool full, bool changed) {
 bool SdlVideo::BlitFramebuffer(Window& w, bool full, bool changed) {
   SDL_Surface* target = SDL_GetWindowSurface(w.window);
   if (!target) return false;
+  // A new window buffer (shared with the X server) gets its pages in one call, not a fault per page.
+  if (w.barsDrawn != target && !SDL_MUSTLOCK(target))
+    BackPagesNow(target->pixels, static_cast<std::size_t>(target->pitch) * target->h);
   if (!ShowsFrame(w)) {
     const std::uint32_t c = w.options.color;  // 0x00BBGGRR
     SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
@@ -613,7 +623,10 @@ void SdlVideo::Present(FrameBuffer& frame, int width, int height) {
     std::lock_guard<std::mutex> lock(mailboxMutex_);
     // Take the frame by trading buffers: no copy on the frame thread.
     const std::size_t n = static_cast<std::size_t>(width) * height;
-    if (mailbox_.pixels.size() != n) mailbox_ = {std::vector<std::uint32_t>(n, 0u), {}};
+    if (mailbox_.pixels.size() != n) {
+      mailbox_ = {};
+      AssignBacked(mailbox_.pixels, n, 0u);
+    }
     mailbox_.swap(frame);
     mailboxWidth_ = width;
     mailboxHeight_ = height;

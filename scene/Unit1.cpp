@@ -211,7 +211,6 @@ void TForm1::PlaceStrip(components::TWMV& strip, bool stretching, bool transpare
   }
   strip.CreateDXMovie();
   strip.SetTransparency(transparent);
-  if (strip.Picture()->IsJpeg()) strip.Picture()->Dormant();  // its data was read again for the cutting
 }
 
 void TForm1::CloneBirdStrip(components::TWMV& strip, const components::TWMV& model) {

@@ -41,7 +41,7 @@ struct WmvTest : sprite_test::SpriteFixture {
     s->SetYOffsetFrame(frameHeight);
     return s;
   }
-  static int Filled(const TWMV* s) {
+  static int Filled(TWMV* s) {
     int n = 0;
     for (int i = 0; i < TWMV::kMaxFrames; ++i) n += s->GetFrameSurface(i) != nullptr;
     return n;
@@ -262,8 +262,9 @@ TEST_F(WmvTest, AStripCutFromThePicturesRowsIsTheStripCutFromADecodedCopy) {
   EXPECT_TRUE(rows->GetDibLoaded());
   EXPECT_TRUE(rows->GetDibBitmap().Empty()) << "the decoded strip is held";
   ASSERT_EQ(rows->GetFrameCount(), 32);
+  // Frames asked for out of order: those before a later one are cut on the way.
   const auto same = [&](const char* when) {
-    for (int i : {0, 1, 5, 16, 31}) {
+    for (int i : {5, 1, 0, 31, 16}) {
       auto* a = rows->GetFrameSurface(i);
       auto* b = copied->GetFrameSurface(i);
       ASSERT_TRUE(a && b) << when;
@@ -279,6 +280,20 @@ TEST_F(WmvTest, AStripCutFromThePicturesRowsIsTheStripCutFromADecodedCopy) {
   rows->Create1Surface(5, 1024, 215);
   same("frame 5 made again");
   EXPECT_EQ(rows->GetErrorResult(), "");
+
+  // No frame is made before it is asked for, then those up to it are; closed, none is.
+  TWMV* late = strip();
+  late->SetDibFromPicture();
+  late->CreateDXMovie();
+  env.display->faults().failOffscreen = true;
+  EXPECT_EQ(errors, 0);
+  EXPECT_FALSE(late->GetFrameSurface(3));
+  EXPECT_EQ(errors, 4);
+  env.display->faults().failOffscreen = false;
+  EXPECT_TRUE(late->GetFrameSurface(4));
+  late->CloseDXMovie();
+  EXPECT_FALSE(late->GetFrameSurface(10));
+  EXPECT_EQ(errors, 4);
 }
 
 TEST_F(WmvTest, FailuresAndEmptySlots) {

@@ -1,9 +1,14 @@
 // The lake as a user sees it: the real program in run mode under a private Xvfb
 // of exactly the saver's mode, so screen pixels are frame pixels.
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
 
 #include "platform/PictureDecoder.h"
 #include "platform/Resources.h"
+#include "platform/SessionBus.h"
 // Last: it brings Xlib, whose macros clash with the headers above.
 #include "e2e/E2eSupport.h"
 
@@ -38,6 +43,16 @@ double SecondsUntilTheLakeShows(Display* d, std::chrono::milliseconds limit) {
   return -1;
 }
 
+// The selection a session bus started for the display by the bus library owns.
+Atom AutolaunchedBus(Display* d) {
+  std::string machine;
+  for (const char* file : {"/var/lib/dbus/machine-id", "/etc/machine-id"})
+    if (std::ifstream(file) >> machine) break;
+  const passwd* user = getpwuid(getuid());
+  const std::string name = "_DBUS_SESSION_BUS_SELECTION_" + std::string(user ? user->pw_name : "") + "_" + machine;
+  return XInternAtom(d, name.c_str(), False);
+}
+
 TEST(RunMode, ShowsTheLakeAtLowCostAndEndsOnEscape) {
   ASSERT_EQ(BackgroundSky().size(), static_cast<std::size_t>(kSkyColumns) * kSkyRows);
   Process saver = Process::Start({BRISVANE_EXE, "/s"}, SaverEnvironment());
@@ -48,6 +63,10 @@ TEST(RunMode, ShowsTheLakeAtLowCostAndEndsOnEscape) {
   const double shown = SecondsUntilTheLakeShows(d, 5s);
   ASSERT_GE(shown, 0) << "the lake never appeared";
   EXPECT_LT(shown, 2.0) << "the lake took " << shown << " s to appear";
+  if (platform::SessionBusMissing(std::getenv("DBUS_SESSION_BUS_ADDRESS"), std::getenv("XDG_RUNTIME_DIR"))) {
+    EXPECT_EQ(XGetSelectionOwner(d, AutolaunchedBus(d)), static_cast<Window>(None))
+        << "the session has no bus, and the saver must not start one";
+  }
   // The water moves: two grabs of the strip a few frames apart differ.
   const auto water1 = Grab(d, DefaultRootWindow(d), 0, 600, 1024, 90);
   std::this_thread::sleep_for(200ms);
