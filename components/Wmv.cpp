@@ -26,7 +26,10 @@ IDirectDrawSurface* TWMV::GetFrameSurface(int i) {
 void TWMV::CutFramesTo(int i) {
   if (!FScratch) FScratch = std::make_unique<TBitmap>(Picture()->Width(), FCutHeight);
   for (; FFramesMade <= i; ++FFramesMade) Create1Surface(FFramesMade, FFrameWidth, FFrameHeight);
-  if (FFramesMade >= FFrameCount) DoneCutting();
+  if (FFramesMade >= FFrameCount) return DoneCutting();
+  // The picture's data is let go while frames wait: the decoder reads on from
+  // the same bytes, whose pages come back as they are needed.
+  if (FDibFromPicture) Picture()->Dormant();
 }
 
 void TWMV::DoneCutting() {
