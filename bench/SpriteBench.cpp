@@ -172,8 +172,8 @@ void BM_WaterStripDecode(benchmark::State& state) {
 }
 BENCHMARK(BM_WaterStripDecode)->Unit(benchmark::kMillisecond);
 
-// What the scene does with the water at start-up after decoding: DibBitmap,
-// then 32 frames of 1024 x 215.
+// The water's 32 frames of 1024 x 215 cut at once from a held decoded strip
+// (the scene cuts them from the picture's rows, each as it is first drawn).
 void BM_WaterStripCutInto32Surfaces(benchmark::State& state) {
   Scene scene;
   auto* s = new components::TWMV(scene.form);
