@@ -29,8 +29,9 @@ class TWMV : public TWSprite {
   void SetFDibBitmap(framework::TBitmap&& b);
   // DibBitmap is the picture's own decoding, but is not held: the frames are
   // cut from the picture's rows as they are decoded, each when first asked
-  // for (in order, so the decoder only goes forward), and all again at each
-  // restore. Only for a JPEG loaded from a resource; others get the copy.
+  // for (in order, so the decoder only goes forward), and those made so far
+  // again at each restore. Only for a JPEG loaded from a resource; others get
+  // the copy.
   void SetDibFromPicture();
   bool GetDibLoaded() const { return FDibLoaded; }
 
